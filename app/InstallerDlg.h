@@ -1,0 +1,38 @@
+// The installer's one dialog, which is also the record of the install run.
+#pragma once
+#include "afxwin.h"
+#include "resource.h"
+
+class CInstallerDlg : public CDialog {
+public:
+    explicit CInstallerDlg(CWnd* pParent = nullptr);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+public:
+    // Install state, in declaration order. Every field starts at zero.
+    HICON m_hIcon = nullptr;
+
+    CButton m_btnBrowse;
+    CButton m_btnInstall;
+    CEdit m_editInstallDir;
+    CButton m_chkAutoRun;
+    CButton m_chkTaskbar;
+    CButton m_chkAgree;
+    CStatic m_linkLicense;
+    CStatic m_staticPathError;
+    CProgressCtrl m_progress;
+    CStatic m_staticStatus;
+    CStatic m_staticPercent;
+    CButton m_btnFinish;
+    CStatic m_staticDoneTitle;
+    CStatic m_staticDoneHint;
+    CButton m_chkRunClient;
+
+    wchar_t m_szInstallDir[260] = {};
+    wchar_t m_szDownloadUrl[256] = {};
+    wchar_t m_szDownloadFile[260] = {};
+    int m_nDownloadPercent = 0;
+    OSVERSIONINFOW m_osvi = {};
+};

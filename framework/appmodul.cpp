@@ -1,0 +1,10 @@
+// Program entry: hands control to the one application object.
+#include "afxwnd.h"
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp) return 1;
+    pApp->m_hInstance = hInstance;
+    pApp->InitInstance();
+    return 0;
+}

@@ -1,0 +1,218 @@
+#include "afxwnd.h"
+#include <map>
+#include <memory>
+
+namespace {
+
+// Handle-to-object map of the windows bound to objects. Every window of this
+// program lives on the user-interface thread, so one map serves.
+std::map<HWND, CWnd*>& PermanentMap() {
+    static std::map<HWND, CWnd*> map;
+    return map;
+}
+
+// Wrapper objects handed out for windows no object is bound to (a dialog
+// item without member, a parent). They never own their window.
+struct TempWnd : CWnd {
+    ~TempWnd() override { m_hWnd = nullptr; }
+};
+std::map<HWND, std::unique_ptr<TempWnd>>& TempMap() {
+    static std::map<HWND, std::unique_ptr<TempWnd>> map;
+    return map;
+}
+
+// The message being handled, for Default().
+struct CurrentMsg { HWND hWnd; UINT message; WPARAM wParam; LPARAM lParam; };
+thread_local CurrentMsg t_current{};
+
+}  // namespace
+
+CWnd::~CWnd() {
+    if (m_hWnd && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    auto it = PermanentMap().find(hWnd);
+    return it == PermanentMap().end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+    if (!hWnd) return nullptr;
+    if (CWnd* p = FromHandlePermanent(hWnd)) return p;
+    auto& temp = TempMap();
+    auto& slot = temp[hWnd];
+    if (!slot) slot.reset(new TempWnd);
+    slot->m_hWnd = hWnd;
+    return slot.get();
+}
+
+void CWnd::Attach(HWND hWnd) {
+    m_hWnd = hWnd;
+    PermanentMap()[hWnd] = this;
+    TempMap().erase(hWnd);
+}
+
+void CWnd::Detach() {
+    if (m_hWnd) PermanentMap().erase(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    if (!hWnd || FromHandlePermanent(hWnd)) return FALSE;
+    Attach(hWnd);
+    PreSubclassWindow();
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    return TRUE;
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle,
+                    int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu) {
+    HWND hWnd = ::CreateWindowExW(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight,
+                                  hWndParent, nIDorHMenu, AfxGetInstanceHandle(), nullptr);
+    if (!hWnd) return FALSE;
+    return SubclassWindow(hWnd);
+}
+
+BOOL CWnd::DestroyWindow() {
+    if (!m_hWnd) return FALSE;
+    HWND hWnd = m_hWnd;
+    BOOL ok = ::DestroyWindow(hWnd);
+    if (m_hWnd == hWnd) Detach();  // not subclassed: no WM_NCDESTROY reached us
+    return ok;
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper) return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT lResult = 0;
+    if (!OnWndMsg(message, wParam, lParam, &lResult)) lResult = DefWindowProc(message, wParam, lParam);
+    return lResult;
+}
+
+const AFX_MSGMAP* CWnd::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = { { 0, 0, 0, AfxSig_end, nullptr } };
+    static const AFX_MSGMAP map = { nullptr, &entries[0] };
+    return &map;
+}
+
+static const AFX_MSGMAP_ENTRY* FindEntry(const AFX_MSGMAP* pMap, UINT message, UINT nCode, UINT nID) {
+    for (; pMap; pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* e = pMap->lpEntries; e->nSig != AfxSig_end; ++e) {
+            if (e->nMessage != message) continue;
+            if (message == WM_COMMAND && (e->nCode != nCode || e->nID != nID)) continue;
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    const AFX_MSGMAP_ENTRY* e = FindEntry(GetMessageMap(), message, HIWORD(wParam), LOWORD(wParam));
+    if (!e) {
+        // Owner drawing is reflected to the control's own object.
+        if (message == WM_DRAWITEM && wParam != 0) {
+            auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            CWnd* pChild = FromHandlePermanent(dis->hwndItem);
+            if (pChild && pChild->OnChildNotify(message, wParam, lParam, pResult)) {
+                *pResult = TRUE;
+                return TRUE;
+            }
+        }
+        return FALSE;
+    }
+    const CPoint pt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+    LRESULT r = 0;
+    switch (e->nSig) {
+    case AfxSig_vv:
+        (this->*e->pfn)();
+        break;
+    case AfxSig_bD: {
+        CDC dc;
+        dc.Attach(reinterpret_cast<HDC>(wParam));
+        r = (this->*reinterpret_cast<BOOL (CWnd::*)(CDC*)>(e->pfn))(&dc);
+        dc.Detach();
+        break;
+    }
+    case AfxSig_lp:
+        r = (this->*reinterpret_cast<LRESULT (CWnd::*)(CPoint)>(e->pfn))(pt);
+        break;
+    case AfxSig_vwp:
+        (this->*reinterpret_cast<void (CWnd::*)(UINT, CPoint)>(e->pfn))(static_cast<UINT>(wParam), pt);
+        break;
+    case AfxSig_vwii:
+        (this->*reinterpret_cast<void (CWnd::*)(UINT, int, int)>(e->pfn))(
+            static_cast<UINT>(wParam), static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        break;
+    case AfxSig_lwl:
+        r = (this->*reinterpret_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(e->pfn))(wParam, lParam);
+        break;
+    case AfxSig_hv:
+        r = reinterpret_cast<LRESULT>((this->*reinterpret_cast<HCURSOR (CWnd::*)()>(e->pfn))());
+        break;
+    case AfxSig_vt:
+        (this->*reinterpret_cast<void (CWnd::*)(UINT_PTR)>(e->pfn))(static_cast<UINT_PTR>(wParam));
+        break;
+    case AfxSig_bWww:
+        r = (this->*reinterpret_cast<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(e->pfn))(
+            FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
+        break;
+    case AfxSig_end:
+        return FALSE;
+    }
+    *pResult = r;
+    return TRUE;
+}
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+    if (!pWnd) return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    const CurrentMsg saved = t_current;
+    t_current = {hWnd, message, wParam, lParam};
+    LRESULT r = pWnd->WindowProc(message, wParam, lParam);
+    t_current = saved;
+    if (message == WM_NCDESTROY) {
+        // The window is gone: give back the original procedure and unbind.
+        if (pWnd->m_pfnSuper)
+            ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pWnd->m_pfnSuper));
+        pWnd->m_pfnSuper = nullptr;
+        pWnd->Detach();
+    }
+    return r;
+}
+
+void CWnd::ScreenToClient(LPRECT rc) const {
+    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&rc->left));
+    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&rc->right));
+}
+
+static BOOL ModifyLong(HWND hWnd, int nIndex, DWORD dwRemove, DWORD dwAdd, UINT nFlags) {
+    DWORD dwStyle = static_cast<DWORD>(::GetWindowLongW(hWnd, nIndex));
+    DWORD dwNew = (dwStyle & ~dwRemove) | dwAdd;
+    if (dwStyle == dwNew) return FALSE;
+    ::SetWindowLongW(hWnd, nIndex, static_cast<LONG>(dwNew));
+    if (nFlags)
+        ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    return TRUE;
+}
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags) { return ModifyLong(m_hWnd, GWL_STYLE, dwRemove, dwAdd, nFlags); }
+BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags) { return ModifyLong(m_hWnd, GWL_EXSTYLE, dwRemove, dwAdd, nFlags); }
+
+void CWnd::GetWindowText(CString& str) const {
+    int n = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
+    n = ::GetWindowTextW(m_hWnd, &buf[0], n + 1);
+    str = CString(buf.c_str(), n);
+}

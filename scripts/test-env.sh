@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up or tears down what the test suite shares: the project's Wine
+# prefix and one Xvfb display. Usage: test-env.sh start|stop BUILD_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cmd=$1 build=$2
+case "$cmd" in
+  start)
+    bash "$here/wine-prefix.sh" "$build/wine/prefix"
+    bash "$here/xvfb.sh" start "$build/xvfb.state"
+    ;;
+  stop)
+    WINEPREFIX=$build/wine/prefix wineserver -k >/dev/null 2>&1 || true
+    bash "$here/xvfb.sh" stop "$build/xvfb.state"
+    ;;
+esac

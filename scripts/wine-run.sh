@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the project's prefix, inside an X
+# display: the suite's shared Xvfb when it runs, otherwise a private one.
+# Usage: wine-run.sh BUILD_DIR PROGRAM [ARGS...]
+# Environment:
+#   VELMORA_FRESH_PREFIX=1  run in a throw-away copy of the prefix, for tests
+#                           that change the registry or files of the prefix.
+#   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
+#   VELMORA_DISPLAY=:N      use this X display.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$1" && pwd); shift
+base=$build/wine/prefix
+bash "$here/wine-prefix.sh" "$base" || exit 1
+
+export WINEDEBUG=-all WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+
+prefix=${VELMORA_PREFIX:-$base} copy=""
+if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then
+  copy=$(mktemp -d "$build/wine/run.XXXXXX")
+  bash "$here/prefix-copy.sh" "$base" "$copy"
+  prefix=$copy
+fi
+export WINEPREFIX=$prefix
+
+own_x=""
+state=$build/xvfb.state
+if [ -n "${VELMORA_DISPLAY:-}" ]; then
+  export DISPLAY=$VELMORA_DISPLAY
+elif [ -f "$state" ] && kill -0 "$(cut -d' ' -f2 "$state")" 2>/dev/null; then
+  export DISPLAY=$(cut -d' ' -f1 "$state")
+else
+  own_x=$(mktemp -u "$build/xvfb.own.XXXXXX")
+  bash "$here/xvfb.sh" start "$own_x" || exit 1
+  export DISPLAY=$(cut -d' ' -f1 "$own_x")
+fi
+
+# Start the session's server and background programs (services, desktop)
+# with no inherited output: otherwise they would hold the first caller's
+# pipes open long after it ended. The lock makes concurrent callers wait
+# for one warm-up.
+(
+  flock 9
+  if wineserver -p3 </dev/null >/dev/null 2>&1 9>&-; then
+    wine rundll32.exe </dev/null >/dev/null 2>&1 9>&-
+  fi
+) 9>"$prefix/.session.lock"
+wine "$@"
+rc=$?
+
+if [ -n "$copy" ]; then
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$copy"
+fi
+[ -n "$own_x" ] && bash "$here/xvfb.sh" stop "$own_x"
+exit $rc

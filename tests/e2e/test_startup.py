@@ -1,0 +1,26 @@
+"""The installer starts under Wine, shows its dialog and ends when closed."""
+import os
+import unittest
+
+import harness
+
+
+class StartupTest(unittest.TestCase):
+    def test_dialog_shows_its_controls_creates_download_folder_and_closes(self):
+        with harness.Session() as s:
+            proc = s.start_installer()
+            seconds = s.wait_window()
+            self.assertIsNotNone(seconds, "the installer window did not appear")
+            tree = s.tree()
+            ids = sorted(c["id"] for c in tree["children"])
+            for control_id in range(1000, 1016):
+                self.assertIn(control_id, ids)
+            self.assertTrue(os.path.isdir(s.documents("CorvaneVelmora")),
+                            "Documents\\CorvaneVelmora is created at start")
+            s.probe("close", harness.WINDOW_TITLE)
+            proc.wait(timeout=30)
+            self.assertEqual(0, proc.returncode)
+
+
+if __name__ == "__main__":
+    unittest.main()
