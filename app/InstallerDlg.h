@@ -2,10 +2,21 @@
 #pragma once
 #include "afxwin.h"
 #include "resource.h"
+#include "Chk2Btn.h"
 
 class CInstallerDlg : public CDialog {
 public:
     explicit CInstallerDlg(CWnd* pParent = nullptr);
+
+    // Construction-time probes (install/).
+    BOOL DetectInstalledPath(wchar_t* folder);
+    BOOL QueryUpgradeInfo(wchar_t* url);
+
+    // Install steps, run by the worker (install/).
+    BOOL DownloadFile(const wchar_t* url, const wchar_t* path);
+    BOOL RunSetup();
+    BOOL ApplyTaskbarOption();
+    BOOL ApplyAutoRunOption();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -17,9 +28,9 @@ public:
     CButton m_btnBrowse;
     CButton m_btnInstall;
     CEdit m_editInstallDir;
-    CButton m_chkAutoRun;
-    CButton m_chkTaskbar;
-    CButton m_chkAgree;
+    CChk2Btn m_chkAutoRun;
+    CChk2Btn m_chkTaskbar;
+    CChk2Btn m_chkAgree;
     CStatic m_linkLicense;
     CStatic m_staticPathError;
     CProgressCtrl m_progress;
@@ -28,7 +39,7 @@ public:
     CButton m_btnFinish;
     CStatic m_staticDoneTitle;
     CStatic m_staticDoneHint;
-    CButton m_chkRunClient;
+    CChk2Btn m_chkRunClient;
 
     wchar_t m_szInstallDir[260] = {};
     wchar_t m_szDownloadUrl[256] = {};
