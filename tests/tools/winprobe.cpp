@@ -6,6 +6,12 @@
 //   winprobe tree  TITLE                window and children: ID, class, text, style, rect
 //   winprobe close TITLE                post SC_CLOSE, as the close button or Alt+F4 do
 //   winprobe shot  TITLE FILE.bmp       capture the window from the screen (24-bit BMP)
+//   winprobe click TITLE ID|X,Y         left click by real mouse input on a control's
+//                                       centre, or at client point X,Y of the window
+//   winprobe type  TITLE ID TEXT        select the control's text, type TEXT as key input
+//   winprobe key   TITLE VK             press and release virtual key VK (decimal)
+//   winprobe waitvis TITLE ID 0|1 MS    wait until the control's visibility is 0 or 1
+//   winprobe gone  TITLE MS             wait until no window has this title
 //
 // Exit code 0 on success, 1 when the window is not found, 2 on usage errors.
 #include <windows.h>
@@ -33,9 +39,11 @@ std::string Json(const std::wstring& w) {
     return out + "\"";
 }
 
+// WM_GETTEXT, not GetWindowText: across processes GetWindowText returns the
+// caption the system keeps, never an edit control's contents.
 std::wstring Text(HWND h) {
     wchar_t buf[1024] = {};
-    GetWindowTextW(h, buf, 1024);
+    SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
     return buf;
 }
 
@@ -128,11 +136,86 @@ int Shot(HWND top, const wchar_t* file) {
     return rc2;
 }
 
+void Foreground(HWND top) {
+    SetForegroundWindow(top);
+    Sleep(50);
+}
+
+void SendMouse(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof(in));
+}
+
+int Click(HWND top, const wchar_t* target) {
+    POINT pt{};
+    if (wcschr(target, L',')) {
+        pt.x = wcstol(target, nullptr, 10);
+        pt.y = wcstol(wcschr(target, L',') + 1, nullptr, 10);
+        ClientToScreen(top, &pt);
+    } else {
+        HWND h = GetDlgItem(top, _wtoi(target));
+        if (!h) return 1;
+        RECT rc;
+        GetWindowRect(h, &rc);
+        pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    Foreground(top);
+    SetCursorPos(pt.x, pt.y);
+    SendMouse(MOUSEEVENTF_MOVE);  // the move a real pointer makes before it presses
+    Sleep(100);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(50);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(100);
+    return 0;
+}
+
+void SendKey(WORD vk, WCHAR ch, DWORD flags) {
+    INPUT in[2]{};
+    for (INPUT& i : in) {
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.wScan = ch;
+        i.ki.dwFlags = flags;
+    }
+    in[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+int Type(HWND top, int id, const wchar_t* text) {
+    HWND h = GetDlgItem(top, id);
+    if (!h) return 1;
+    // Focus comes from a click, as for a user: SetFocus only works inside
+    // the program's own thread.
+    if (Click(top, std::to_wstring(id).c_str())) return 1;
+    SendMessageW(h, EM_SETSEL, 0, -1);  // typing replaces what is there
+    for (const wchar_t* p = text; *p; ++p) SendKey(0, *p, KEYEVENTF_UNICODE);
+    Sleep(200);
+    return 0;
+}
+
+int WaitVisible(HWND top, int id, BOOL visible, DWORD timeoutMs) {
+    HWND h = GetDlgItem(top, id);
+    for (DWORD start = GetTickCount(); h; Sleep(20)) {
+        if (!IsWindowVisible(h) == !visible) return 0;
+        if (GetTickCount() - start >= timeoutMs) break;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     const std::wstring cmd = argv[1], title = argv[2];
+    if (cmd == L"gone") {
+        const DWORD limit = argc > 3 ? wcstoul(argv[3], nullptr, 10) : 5000;
+        for (DWORD start = GetTickCount(); FindWindowW(nullptr, title.c_str()); Sleep(50))
+            if (GetTickCount() - start >= limit) return 1;
+        return 0;
+    }
     const DWORD timeout = (cmd == L"find" && argc > 3) ? wcstoul(argv[3], nullptr, 10) : 5000;
     HWND top = FindTop(title, timeout);
     if (!top) {
@@ -143,5 +226,9 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
     if (cmd == L"shot" && argc > 3) return Shot(top, argv[3]);
+    if (cmd == L"click" && argc > 3) return Click(top, argv[3]);
+    if (cmd == L"type" && argc > 4) return Type(top, _wtoi(argv[3]), argv[4]);
+    if (cmd == L"key" && argc > 3) { Foreground(top); SendKey((WORD)_wtoi(argv[3]), 0, 0); Sleep(100); return 0; }
+    if (cmd == L"waitvis" && argc > 5) return WaitVisible(top, _wtoi(argv[3]), _wtoi(argv[4]), wcstoul(argv[5], nullptr, 10));
     return 2;
 }
