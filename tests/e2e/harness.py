@@ -21,7 +21,7 @@ INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
 # The installer window's title.
-WINDOW_TITLE = "Installer"
+WINDOW_TITLE = "Velmora安装向导"
 
 
 def server_port():
