@@ -27,7 +27,10 @@ LRESULT CSkinButton::OnMouseHover(WPARAM wParam, LPARAM lParam) {
 
 void CSkinButton::OnLButtonUp(UINT, CPoint) {
     // The latch holds the pressed image while the pointer is dragged off;
-    // only a release ends it.
+    // only a release ends it. Released outside, the button's own processing
+    // has nothing left to redraw, so the released look is asked for here.
+    const BOOL bWasPressed = m_bPressed;
     m_bPressed = FALSE;
     Default();
+    if (bWasPressed) InvalidateRect(nullptr, FALSE);
 }
