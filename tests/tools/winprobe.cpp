@@ -6,6 +6,8 @@
 //   winprobe tree  TITLE                window and children: ID, class, text, style, rect
 //   winprobe close TITLE                post SC_CLOSE, as the close button or Alt+F4 do
 //   winprobe shot  TITLE FILE.bmp       capture the window from the screen (24-bit BMP)
+//   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
+//                                       type 0 when the window has none (its full rectangle)
 //
 // Exit code 0 on success, 1 when the window is not found, 2 on usage errors.
 #include <windows.h>
@@ -33,9 +35,13 @@ std::string Json(const std::wstring& w) {
     return out + "\"";
 }
 
+// Asks the window itself, so that controls of another process that keep
+// their own text (edit boxes) report it too.
 std::wstring Text(HWND h) {
     wchar_t buf[1024] = {};
-    GetWindowTextW(h, buf, 1024);
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &len))
+        GetWindowTextW(h, buf, 1024);
     return buf;
 }
 
@@ -128,6 +134,18 @@ int Shot(HWND top, const wchar_t* file) {
     return rc2;
 }
 
+int Region(HWND top) {
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    const int type = GetWindowRgn(top, rgn);
+    RECT box = {};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    printf("{\"type\": %d, \"box\": ", type);
+    PrintRect(box);
+    printf("}\n");
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -143,5 +161,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
     if (cmd == L"shot" && argc > 3) return Shot(top, argv[3]);
+    if (cmd == L"region") return Region(top);
     return 2;
 }
