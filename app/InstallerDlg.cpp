@@ -71,6 +71,15 @@ void SkinButton(CBtnEx& btn, UINT nID) {
     btn.SetImage(bmp, TRUE);
 }
 
+// A label of a later page: its colour and font height, its place, hidden.
+void PlaceHiddenLabel(CStaticEx& label, COLORREF crText, int nFontHeight, int x, int y, int w, int h) {
+    label.m_crText = crText;
+    label.m_nFontHeight = nFontHeight;
+    label.MoveWindow(x, y, w, h, TRUE);
+    label.ShowWindow(SW_HIDE);
+}
+
+const COLORREF kBlackText = RGB(0, 0, 0);
 const COLORREF kGreyText = RGB(169, 169, 169);
 const COLORREF kLinkHover = RGB(255, 146, 40);
 
@@ -134,24 +143,12 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_progress.MoveWindow(23, 335, 580, 4, TRUE);
     m_progress.ShowWindow(SW_HIDE);
 
-    m_staticStatus.m_crText = kGreyText;
-    m_staticStatus.m_nFontHeight = 22;
-    m_staticStatus.MoveWindow(23, 350, 190, 20, TRUE);
-    m_staticStatus.ShowWindow(SW_HIDE);
-
-    m_staticPercent.m_nFontHeight = 22;
-    m_staticPercent.MoveWindow(570, 350, 50, 20, TRUE);
-    m_staticPercent.ShowWindow(SW_HIDE);
+    PlaceHiddenLabel(m_staticStatus, kGreyText, 22, 23, 350, 190, 20);
+    PlaceHiddenLabel(m_staticPercent, kBlackText, 22, 570, 350, 50, 20);
 
     // Finish page.
-    m_staticDoneTitle.m_nFontHeight = 26;
-    m_staticDoneTitle.MoveWindow(23, 283, 190, 26, TRUE);
-    m_staticDoneTitle.ShowWindow(SW_HIDE);
-
-    m_staticDoneHint.m_crText = kGreyText;
-    m_staticDoneHint.m_nFontHeight = 20;
-    m_staticDoneHint.MoveWindow(23, 320, 190, 22, TRUE);
-    m_staticDoneHint.ShowWindow(SW_HIDE);
+    PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 190, 26);
+    PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 190, 22);
 
     SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
     m_chkRunClient.SetCheck(1);

@@ -553,27 +553,40 @@ void MouseButton(DWORD flag) {
     in.mi.dwFlags = flag;
     ::SendInput(1, &in, sizeof(in));
 }
+
+// Runs the dialog while drive() acts on it from another thread once it has
+// painted; then parks the pointer out of everyone's way and closes it.
+void RunWithInput(CSkinTestDlg& dlg, const std::function<void()>& drive) {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    dlg.bEndAfterSteps = FALSE;
+    dlg.steps.push_back([ready](CSkinTestDlg* d) {
+        ::RedrawWindow(d->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        ::SetEvent(ready);
+    });
+    std::thread driver([&] {
+        ::WaitForSingleObject(ready, 10000);
+        drive();
+        MoveMouse(1270, 1010);
+        dlg.PostMessage(WM_CLOSE);
+    });
+    dlg.DoModal();
+    driver.join();
+    ::CloseHandle(ready);
+}
 }  // namespace
 
 TEST(SkinButtonInput, HoverAfterRestPressedLatchAndNoClickReleasedOutside) {
     CSkinTestDlg dlg;
     CTestBtn btn;
-    dlg.bEndAfterSteps = FALSE;
     dlg.init = [&](CSkinTestDlg* d) {
         InstallerSkin(d, 300, 200);
         HBITMAP strip = MakeStrip(4, 60, 30, kFrames);
         btn.CreateImageButton(100, 40, strip, 601, d);  // client (40, 40) to (100, 70)
         ::DeleteObject(strip);
     };
-    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    dlg.steps.push_back([&](CSkinTestDlg* d) {
-        d->UpdateWindow();
-        ::SetEvent(ready);
-    });
     struct Obs { const char* what; COLORREF expected, seen; int clicks; };
     std::vector<Obs> obs;
-    std::thread driver([&] {
-        ::WaitForSingleObject(ready, 10000);
+    RunWithInput(dlg, [&] {
         const int bx = kDlgLeft + 70, by = kDlgTop + 55;        // the button's middle
         const int ox = kDlgLeft + 200, oy = kDlgTop + 150;      // the dialog's surface
         // Waits at least ms, then up to 3 s more for the expected frame.
@@ -599,12 +612,7 @@ TEST(SkinButtonInput, HoverAfterRestPressedLatchAndNoClickReleasedOutside) {
         ::Sleep(100);
         MouseButton(MOUSEEVENTF_LEFTUP);
         look("clicked", 300, 1);
-        MoveMouse(1270, 1010);  // out of everyone's way
-        dlg.PostMessage(WM_CLOSE);
     });
-    dlg.DoModal();
-    driver.join();
-    ::CloseHandle(ready);
 
     const int clicks[] = {0, 0, 0, 0, 0, 0, 1};
     ASSERT_EQ(7u, obs.size());
@@ -612,4 +620,67 @@ TEST(SkinButtonInput, HoverAfterRestPressedLatchAndNoClickReleasedOutside) {
         EXPECT_EQ(obs[i].expected, obs[i].seen) << obs[i].what;
         EXPECT_EQ(clicks[i], obs[i].clicks) << obs[i].what;
     }
+}
+
+namespace {
+// Pixels of the label in which one colour channel clearly leads.
+struct Inks { int red = 0, blue = 0; };
+Inks CountInks(HWND h) {
+    CRect rc;
+    ::GetClientRect(h, &rc);
+    Inks n;
+    for (int y = 0; y < rc.Height(); ++y)
+        for (int x = 0; x < rc.Width(); ++x) {
+            const COLORREF c = WindowPixel(h, x, y);
+            n.red += GetRValue(c) > 150 && GetGValue(c) < 90 && GetBValue(c) < 90;
+            n.blue += GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
+        }
+    return n;
+}
+}  // namespace
+
+TEST(SkinLabelInput, ALinkTakesItsHoverColourAndTheHandCursorWhileThePointerRests) {
+    CSkinTestDlg dlg;
+    CStaticEx link;
+    dlg.init = [&](CSkinTestDlg* d) {
+        InstallerSkin(d, 300, 200);
+        link.SubclassWindow(d->MakeChild(L"STATIC", L"<<用户许可协议>>", 0, 40, 100, 140, 30, 608));
+        link.m_crText = RGB(0, 0, 255);
+        link.m_crHover = RGB(255, 0, 0);
+        link.m_bHoverColor = TRUE;
+        link.m_bHandCursor = TRUE;
+        link.m_bUnderline = TRUE;
+        link.ModifyStyle(0, SS_NOTIFY);
+    };
+    Inks away, rested, left;
+    HCURSOR cursorOver = nullptr;
+    RunWithInput(dlg, [&] {
+        auto settle = [&](bool wantRed) {
+            Inks n;
+            for (int i = 0; i < 60; ++i) {
+                ::Sleep(50);
+                n = CountInks(link.m_hWnd);
+                if ((n.red > n.blue) == wantRed) break;
+            }
+            return n;
+        };
+        MoveMouse(kDlgLeft + 250, kDlgTop + 170);
+        away = settle(false);
+        MoveMouse(kDlgLeft + 60, kDlgTop + 110);
+        rested = settle(true);
+        CURSORINFO ci = {};
+        ci.cbSize = sizeof(ci);
+        ::GetCursorInfo(&ci);
+        cursorOver = ci.hCursor;
+        MoveMouse(kDlgLeft + 250, kDlgTop + 170);
+        left = settle(false);
+    });
+
+    EXPECT_GT(away.blue, 0) << "text colour";
+    EXPECT_EQ(0, away.red);
+    EXPECT_GT(rested.red, 0) << "hover colour";
+    EXPECT_EQ(0, rested.blue);
+    EXPECT_GT(left.blue, 0) << "back to the text colour on leave";
+    EXPECT_EQ(0, left.red);
+    EXPECT_EQ(::LoadCursorW(nullptr, IDC_HAND), cursorOver);
 }
