@@ -3,9 +3,16 @@
 #include <shlobj.h>
 #include <cwchar>
 
-CInstallerDlg::CInstallerDlg(CWnd* pParent) : CDialog(IDD_INSTALLER_DIALOG, pParent) {
+BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+END_MESSAGE_MAP()
+
+CInstallerDlg::CInstallerDlg(CWnd*) {
     m_nDownloadPercent = 0;
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    m_bDrawTitle = FALSE;  // the background art is the whole caption
+    m_bDrawIcon = FALSE;
 
     memset(&m_osvi, 0, sizeof(m_osvi));
     m_osvi.dwOSVersionInfoSize = sizeof(m_osvi);
@@ -44,3 +51,128 @@ void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_BTN_FINISH, m_btnFinish);
     DDX_Control(pDX, IDC_STATIC_PATH_ERROR, m_staticPathError);
 }
+
+namespace {
+
+HBITMAP LoadSkin(UINT nID) { return LoadPngBitmap(AfxGetInstanceHandle(), nID); }
+
+// Each check box gets its own copy of the check-box skin.
+void SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
+    chk.MoveWindow(x, y, w, h, TRUE);
+    CBitmap bmp;
+    bmp.Attach(LoadSkin(IDB_SKIN_CHECKBOX));
+    chk.SetImage(&bmp);
+}
+
+// A button's image list copies the strip, so the bitmap goes right away.
+void SkinButton(CBtnEx& btn, UINT nID) {
+    CBitmap bmp;
+    bmp.Attach(LoadSkin(nID));
+    btn.SetImage(bmp, TRUE);
+}
+
+// A label of a later page: its colour and font height, its place, hidden.
+void PlaceHiddenLabel(CStaticEx& label, COLORREF crText, int nFontHeight, int x, int y, int w, int h) {
+    label.m_crText = crText;
+    label.m_nFontHeight = nFontHeight;
+    label.MoveWindow(x, y, w, h, TRUE);
+    label.ShowWindow(SW_HIDE);
+}
+
+const COLORREF kBlackText = RGB(0, 0, 0);
+const COLORREF kGreyText = RGB(169, 169, 169);
+const COLORREF kLinkHover = RGB(255, 146, 40);
+
+}  // namespace
+
+BOOL CInstallerDlg::OnInitDialog() {
+    CDlgEx::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetTitle();
+
+    m_nCaptionHeight = -1;
+    m_nBorder = 1;
+    m_nBtnRight = 10;
+    m_nBtnTop = 10;
+    m_nBtnGap = 10;
+    HBITMAP hMin = LoadSkin(IDB_SKIN_MINIMIZE);
+    HBITMAP hClose = LoadSkin(IDB_SKIN_CLOSE);
+    SetSkin(LoadSkin(IDB_SKIN_BACKGROUND), hClose, hMin);  // the window becomes 622x422
+    ::DeleteObject(hClose);
+    ::DeleteObject(hMin);
+
+    // Options page.
+    GetDlgItem(IDC_GROUP_INSTALL_DIR)->MoveWindow(23, 270, 492, 38, TRUE);
+    m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
+    m_editInstallDir.SetWindowText(m_szInstallDir);  // EN_CHANGE runs the folder check
+
+    m_btnBrowse.MoveWindow(515, 277, 86, 30, TRUE);
+    SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
+
+    m_staticPathError.MoveWindow(22, 317, 119, 12, TRUE);
+    {
+        CBitmap bmp;
+        bmp.Attach(LoadSkin(IDB_SKIN_PATH_ERROR));
+        m_staticPathError.SetImage(bmp);
+    }
+    m_staticPathError.ShowWindow(SW_HIDE);
+
+    m_btnInstall.MoveWindow(460, 360, 140, 40, TRUE);
+    SkinButton(m_btnInstall, IDB_SKIN_INSTALL);
+
+    SkinCheckBox(m_chkAutoRun, 23, 340, 50, 30);
+    SkinCheckBox(m_chkTaskbar, 210, 340, 80, 30);
+    m_chkTaskbar.SetCheck(1);
+    SkinCheckBox(m_chkAgree, 23, 375, 100, 30);
+    m_chkAgree.SetCheck(1);
+    m_chkAgree.m_crText = kGreyText;
+
+    m_linkLicense.m_crText = kGreyText;
+    m_linkLicense.m_crHover = kLinkHover;
+    m_linkLicense.m_bHoverColor = TRUE;
+    m_linkLicense.m_bHandCursor = TRUE;
+    m_linkLicense.m_bUnderline = TRUE;
+    m_linkLicense.ModifyStyle(0, SS_NOTIFY);  // clicks reach the dialog as STN_CLICKED
+    m_linkLicense.MoveWindow(120, 375, 120, 30, TRUE);
+
+    // Progress page.
+    HBITMAP hFill = LoadSkin(IDB_SKIN_PROGRESS_FILL);
+    HBITMAP hTrack = LoadSkin(IDB_SKIN_PROGRESS_TRACK);
+    m_progress.SetImages(hTrack, hFill);  // 580x4; the bar keeps both bitmaps
+    m_progress.MoveWindow(23, 335, 580, 4, TRUE);
+    m_progress.ShowWindow(SW_HIDE);
+
+    PlaceHiddenLabel(m_staticStatus, kGreyText, 22, 23, 350, 190, 20);
+    PlaceHiddenLabel(m_staticPercent, kBlackText, 22, 570, 350, 50, 20);
+
+    // Finish page.
+    PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 190, 26);
+    PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 190, 22);
+
+    SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
+    m_chkRunClient.SetCheck(1);
+    m_chkRunClient.ShowWindow(SW_HIDE);
+
+    SkinButton(m_btnFinish, IDB_SKIN_FINISH);
+    m_btnFinish.MoveWindow(460, 360, 140, 40, TRUE);
+    m_btnFinish.ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+void CInstallerDlg::OnPaint() {
+    if (!IsIconic()) {
+        // The skinned background is painted on WM_ERASEBKGND.
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    CRect rc;
+    GetClientRect(&rc);
+    const int x = (rc.Width() - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.Height() - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CInstallerDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

@@ -2,9 +2,13 @@
 #pragma once
 #include "afxwin.h"
 #include "resource.h"
+#include "DlgEx.h"
+#include "BtnEx.h"
 #include "Chk2Btn.h"
+#include "ImgProgress.h"
+#include "StaticEx.h"
 
-class CInstallerDlg : public CDialog {
+class CInstallerDlg : public CDlgEx {
 public:
     explicit CInstallerDlg(CWnd* pParent = nullptr);
 
@@ -20,25 +24,30 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    DECLARE_MESSAGE_MAP()
 
 public:
     // Install state, in declaration order. Every field starts at zero.
     HICON m_hIcon = nullptr;
 
-    CButton m_btnBrowse;
-    CButton m_btnInstall;
+    CBtnEx m_btnBrowse;
+    CBtnEx m_btnInstall;
     CEdit m_editInstallDir;
     CChk2Btn m_chkAutoRun;
     CChk2Btn m_chkTaskbar;
     CChk2Btn m_chkAgree;
-    CStatic m_linkLicense;
-    CStatic m_staticPathError;
-    CProgressCtrl m_progress;
-    CStatic m_staticStatus;
-    CStatic m_staticPercent;
-    CButton m_btnFinish;
-    CStatic m_staticDoneTitle;
-    CStatic m_staticDoneHint;
+    CStaticEx m_linkLicense;
+    CStaticEx m_staticPathError;
+    CImgProgress m_progress;
+    CStaticEx m_staticStatus;
+    CStaticEx m_staticPercent;
+    CBtnEx m_btnFinish;
+    CStaticEx m_staticDoneTitle;
+    CStaticEx m_staticDoneHint;
     CChk2Btn m_chkRunClient;
 
     wchar_t m_szInstallDir[260] = {};

@@ -18,7 +18,7 @@ cleanup() { WINEPREFIX=$demo_prefix wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
 run() { bash "$here/wine-run.sh" "$build" "$@"; }
-title="Installer"
+title="Velmora安装向导"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "demo: the installer opens on $DISPLAY; close it to end the demo."

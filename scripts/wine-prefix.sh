@@ -5,7 +5,7 @@
 set -euo pipefail
 prefix=$1
 # Bump when the prefix settings below change: older prefixes are rebuilt.
-version=2
+version=3
 [ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
 
 rm -rf "$prefix"
@@ -18,7 +18,22 @@ wineboot -i >/dev/null 2>&1
 reg=$(mktemp --suffix=.reg)
 python3 - "$reg" <<'PY'
 import sys
+
+
+def multi_sz(*items):
+    data = ''.join(i + '\0' for i in items).encode('utf-16-le') + b'\0\0'
+    return 'hex(7):' + ','.join('%02x' % b for b in data)
+
+
+# The dialog font ("MS Shell Dlg", which Wine maps to Tahoma) has no CJK
+# glyphs: link the CJK font behind it, so Chinese control texts are drawn
+# with its glyphs while Latin text keeps the dialog font.
+cjk = multi_sz('wqy-microhei.ttc,WenQuanYi Micro Hei')
+links = ''.join('"%s"=%s\r\n' % (face, cjk)
+                for face in ('Tahoma', 'MS Shell Dlg', 'MS Shell Dlg 2', 'Microsoft Sans Serif'))
 text = ('Windows Registry Editor Version 5.00\r\n\r\n'
+        '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
+        + links + '\r\n'
         '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
         '"\u5fae\u8f6f\u96c5\u9ed1"="WenQuanYi Micro Hei"\r\n'
         '"Microsoft YaHei"="WenQuanYi Micro Hei"\r\n\r\n'
@@ -34,4 +49,5 @@ wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg"
 wineserver -w
 grep -q 'WenQuanYi Micro Hei' "$prefix/user.reg" || { echo "wine-prefix: font mapping missing" >&2; exit 1; }
+grep -q 'wqy-microhei.ttc' "$prefix/system.reg" || { echo "wine-prefix: font link missing" >&2; exit 1; }
 echo "$version" >"$prefix/.velmora-ready"

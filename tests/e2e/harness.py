@@ -8,9 +8,11 @@ CTest sets: VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER.
 import json
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
+import zlib
 
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BUILD = os.path.abspath(BUILD)
@@ -21,7 +23,7 @@ INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
 # The installer window's title.
-WINDOW_TITLE = "Installer"
+WINDOW_TITLE = "Velmora安装向导"
 
 
 def server_port():
@@ -84,6 +86,17 @@ class Session:
         data["children"] = [c for c in data["children"] if c]
         return data
 
+    def region(self, title=WINDOW_TITLE):
+        rc, out = self.probe("region", title)
+        return json.loads(out) if rc == 0 else None
+
+    def shot(self, title=WINDOW_TITLE):
+        """The window as it is on the screen: an Image."""
+        rc, _ = self.probe("shot", title, "C:\\shot.bmp")
+        if rc != 0:
+            return None
+        return read_bmp(self.c_drive("shot.bmp"))
+
     def c_drive(self, *parts):
         return os.path.join(self.prefix, "drive_c", *parts)
 
@@ -103,3 +116,66 @@ class Session:
         subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+class Image:
+    """width x height pixels, each an (r, g, b, a) tuple, rows top-down."""
+
+    def __init__(self, width, height, rows):
+        self.width, self.height, self.rows = width, height, rows
+
+    def at(self, x, y):
+        return self.rows[y][x]
+
+
+def read_bmp(path):
+    """A 24-bit bottom-up BMP as an Image (alpha 255)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height):
+        base = offset + (height - 1 - y) * stride
+        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x], 255)
+                     for x in range(width)])
+    return Image(width, height, rows)
+
+
+def read_png(path):
+    """An 8-bit RGB or RGBA non-interlaced PNG as an Image."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos, idat, width, height, channels = 8, b"", 0, 0, 0
+    while pos < len(data):
+        length, kind = struct.unpack_from(">I4s", data, pos)
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            if depth != 8 or color not in (2, 6) or interlace:
+                raise ValueError("unsupported PNG %s" % path)
+            channels = 4 if color == 6 else 3
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw, stride, prev, rows = zlib.decompress(idat), width * channels, bytearray(width * channels), []
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - channels] if i >= channels else 0
+            b, c = prev[i], prev[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        prev = line
+        rows.append([tuple(line[x * channels:(x + 1) * channels]) + ((255,) if channels == 3 else ())
+                     for x in range(width)])
+    return Image(width, height, rows)

@@ -12,6 +12,8 @@
 //   winprobe key   TITLE VK             press and release virtual key VK (decimal)
 //   winprobe waitvis TITLE ID 0|1 MS    wait until the control's visibility is 0 or 1
 //   winprobe gone  TITLE MS             wait until no window has this title
+//   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
+//                                       type 0 when the window has none (its full rectangle)
 //
 // Exit code 0 on success, 1 when the window is not found, 2 on usage errors.
 #include <windows.h>
@@ -39,11 +41,13 @@ std::string Json(const std::wstring& w) {
     return out + "\"";
 }
 
-// WM_GETTEXT, not GetWindowText: across processes GetWindowText returns the
-// caption the system keeps, never an edit control's contents.
+// Asks the window itself, so that controls of another process that keep
+// their own text (edit boxes) report it too.
 std::wstring Text(HWND h) {
     wchar_t buf[1024] = {};
-    SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &len))
+        GetWindowTextW(h, buf, 1024);
     return buf;
 }
 
@@ -205,6 +209,18 @@ int WaitVisible(HWND top, int id, BOOL visible, DWORD timeoutMs) {
     return 1;
 }
 
+int Region(HWND top) {
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    const int type = GetWindowRgn(top, rgn);
+    RECT box = {};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    printf("{\"type\": %d, \"box\": ", type);
+    PrintRect(box);
+    printf("}\n");
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -230,5 +246,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"type" && argc > 4) return Type(top, _wtoi(argv[3]), argv[4]);
     if (cmd == L"key" && argc > 3) { Foreground(top); SendKey((WORD)_wtoi(argv[3]), 0, 0); Sleep(100); return 0; }
     if (cmd == L"waitvis" && argc > 5) return WaitVisible(top, _wtoi(argv[3]), _wtoi(argv[4]), wcstoul(argv[5], nullptr, 10));
+    if (cmd == L"region") return Region(top);
     return 2;
 }

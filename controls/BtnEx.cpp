@@ -1,0 +1,93 @@
+#include "BtnEx.h"
+
+BEGIN_MESSAGE_MAP(CBtnEx, CSkinButton)
+    ON_WM_SETCURSOR()
+END_MESSAGE_MAP()
+
+void CBtnEx::PreSubclassWindow() {
+    CSkinButton::PreSubclassWindow();
+    GetWindowRect(&m_rect);
+}
+
+BOOL CBtnEx::CreateImageButton(int xRight, int yTop, HBITMAP hBitmap, UINT nID, CWnd* pParentWnd) {
+    const SIZE size = SkinBitmapSize(hBitmap);
+    const int w = size.cx / 4, h = size.cy;
+    Create(L"", WS_CHILD | WS_VISIBLE, CRect(xRight - w, yTop, xRight, yTop + h), pParentWnd, nID);
+    SkinLoadStrip(m_imgList, hBitmap, 4);
+    GetWindowRect(&m_rect);
+    return TRUE;
+}
+
+void CBtnEx::SetImage(HBITMAP hBitmap, BOOL bResize) {
+    SIZE image = {};
+    SkinLoadStrip(m_imgList, hBitmap, 4, &image);
+    if (bResize) SetWindowPos(nullptr, 0, 0, image.cx, image.cy, SWP_NOZORDER | SWP_NOMOVE);
+    GetWindowRect(&m_rect);
+}
+
+void CBtnEx::SetToolTipText(const CString& strTip) {
+    m_strTip = strTip;
+    m_bToolTip = TRUE;
+    if (m_tooltip.m_hWnd) return;
+    m_tooltip.Create(this, TTS_NOPREFIX);
+    m_tooltip.AddTool(this, LPSTR_TEXTCALLBACKW, nullptr, 0);
+    m_tooltip.SendMessage(TTM_SETDELAYTIME, TTDT_AUTOMATIC, 660);
+}
+
+void CBtnEx::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
+    CDC target;
+    target.Attach(lpDIS->hDC);
+    {
+        // The drawing keeps the size last read, not the item rectangle.
+        CSkinPaintBuffer buffer(&target, m_rect.Width(), m_rect.Height());
+        const int nState = SkinSelectState(lpDIS->itemState, m_bHover, &m_bPressed);
+        DrawParentBackground(buffer.GetDC());
+        DrawImage(buffer.GetDC(), nState);
+        DrawLabel(buffer.GetDC(), nState);
+        buffer.Present();
+    }
+    target.Detach();
+}
+
+void CBtnEx::DrawImage(CDC* pDC, int nState) {
+    IMAGEINFO info = {};
+    if (!m_imgList.GetSafeHandle() || !m_imgList.GetImageInfo(nState, &info)) return;
+    const int iw = info.rcImage.right - info.rcImage.left, ih = info.rcImage.bottom - info.rcImage.top;
+    const int bw = m_rect.Width(), bh = m_rect.Height();
+    if (iw == bw && ih == bh) {
+        m_imgList.Draw(pDC, nState, CPoint(0, 0), ILD_TRANSPARENT);
+        return;
+    }
+    // Stretched to the button: the masked pixels keep the key colour on the
+    // way, so they stay see-through.
+    CDC tmp;
+    tmp.CreateCompatibleDC(pDC);
+    CBitmap bmp;
+    bmp.CreateCompatibleBitmap(pDC, iw, ih);
+    HGDIOBJ hOld = tmp.SelectObject(bmp.m_hObject);
+    tmp.FillSolidRect(0, 0, iw, ih, SKIN_KEY_COLOR);
+    m_imgList.Draw(&tmp, nState, CPoint(0, 0), ILD_TRANSPARENT);
+    ::TransparentBlt(pDC->m_hDC, 0, 0, bw, bh, tmp.m_hDC, 0, 0, iw, ih, SKIN_KEY_COLOR);
+    tmp.SelectObject(hOld);
+}
+
+void CBtnEx::DrawLabel(CDC* pDC, int nState) {
+    if (m_strText.IsEmpty()) return;
+    pDC->SetBkMode(TRANSPARENT);
+    pDC->SetTextColor(LabelColor(nState == SKIN_STATE_DISABLED));
+    LOGFONTW lf = {};
+    ::GetObjectW(SkinControlFont(this, DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    lf.lfHeight = -12;
+    CFont font;
+    font.CreateFontIndirect(&lf);
+    HGDIOBJ hOld = pDC->SelectObject(font.m_hObject);
+    CRect rc;
+    GetClientRect(&rc);
+    pDC->DrawText(m_strText, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    pDC->SelectObject(hOld);
+}
+
+BOOL CBtnEx::OnSetCursor(CWnd*, UINT, UINT) {
+    ::SetCursor(::LoadCursorW(nullptr, m_bHandCursor ? IDC_HAND : IDC_ARROW));
+    return TRUE;
+}

@@ -1,0 +1,103 @@
+#include "SkinImage.h"
+#include <objidl.h>
+#include <gdiplus.h>
+
+BYTE SkinBlendOverWhite(BYTE c, BYTE a) {
+    // a * (c - 255) + 65025 is never negative, so the division floors.
+    return static_cast<BYTE>((a * (c - 255) + 65025) / 255);
+}
+
+DWORD SkinConvertPixel(DWORD argb, COLORREF crKey) {
+    const BYTE a = static_cast<BYTE>(argb >> 24);
+    if (a == 255) return argb & 0x00FFFFFF;
+    if (a == 0) return crKey & 0x00FFFFFF;
+    const BYTE r = SkinBlendOverWhite(static_cast<BYTE>(argb >> 16), a);
+    const BYTE g = SkinBlendOverWhite(static_cast<BYTE>(argb >> 8), a);
+    const BYTE b = SkinBlendOverWhite(static_cast<BYTE>(argb), a);
+    return (static_cast<DWORD>(r) << 16) | (static_cast<DWORD>(g) << 8) | b;
+}
+
+void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h, COLORREF crKey) {
+    for (int y = 0; y < h; ++y) {
+        const BYTE* src = pSrc + static_cast<ptrdiff_t>(y) * srcStride;
+        DWORD* dst = reinterpret_cast<DWORD*>(pDst + static_cast<ptrdiff_t>(h - 1 - y) * w * 4);
+        for (int x = 0; x < w; ++x) {
+            DWORD argb;
+            memcpy(&argb, src + x * 4, 4);
+            dst[x] = SkinConvertPixel(argb, crKey);
+        }
+    }
+}
+
+HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey) {
+    if (!pImage) return nullptr;
+    const int w = static_cast<int>(pImage->GetWidth());
+    const int h = static_cast<int>(pImage->GetHeight());
+    if (w == 0) return nullptr;
+
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // positive: rows stored bottom-up
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;
+    HDC hScreen = ::GetDC(nullptr);
+    HBITMAP hDib = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    ::ReleaseDC(nullptr, hScreen);
+    if (!hDib) return nullptr;
+
+    Gdiplus::Rect rc(0, 0, w, h);
+    Gdiplus::BitmapData data = {};
+    if (pImage->LockBits(&rc, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok ||
+        !data.Scan0) {
+        ::DeleteObject(hDib);
+        return nullptr;
+    }
+    SkinConvertPixels(static_cast<const BYTE*>(data.Scan0), data.Stride, static_cast<BYTE*>(pBits), w, h, crKey);
+    pImage->UnlockBits(&data);
+    return hDib;
+}
+
+HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
+    if (!hInstance) return nullptr;
+
+    Gdiplus::GdiplusStartupInput input;  // version 1, no callback, no suppression
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+
+    // A BITMAP resource of the same ID takes precedence, unconverted.
+    if (HBITMAP hBmp = ::LoadBitmapW(hInstance, MAKEINTRESOURCEW(nResID))) {
+        Gdiplus::GdiplusShutdown(token);
+        return hBmp;
+    }
+
+    HRSRC hRes = ::FindResourceW(hInstance, MAKEINTRESOURCEW(nResID), L"PNG");
+    HGLOBAL hData = hRes ? ::LoadResource(hInstance, hRes) : nullptr;
+    IStream* pStream = nullptr;
+    if (!hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) {
+        Gdiplus::GdiplusShutdown(token);
+        return nullptr;
+    }
+    pStream->Write(::LockResource(hData), ::SizeofResource(hInstance, hRes), nullptr);
+    // Decoders differ in whether they rewind the stream themselves.
+    LARGE_INTEGER zero = {};
+    pStream->Seek(zero, STREAM_SEEK_SET, nullptr);
+
+    Gdiplus::Bitmap* pImage = new Gdiplus::Bitmap(pStream);
+    ::FreeResource(hData);
+    HBITMAP hResult = nullptr;
+    if (pImage) {
+        hResult = CreateDibFromImage(pImage, SKIN_KEY_COLOR);
+        if (!hResult) {
+            // GDI+'s own conversion composites over the key colour.
+            HBITMAP hFallback = nullptr;
+            if (pImage->GetHBITMAP(Gdiplus::Color(0xFFFF00FF), &hFallback) == Gdiplus::Ok) hResult = hFallback;
+        }
+        delete pImage;
+    }
+    pStream->Release();
+    Gdiplus::GdiplusShutdown(token);
+    return hResult;
+}

@@ -1,0 +1,123 @@
+"""The installer's skinned window as it appears: frame, shape, caption
+buttons, page layout, and the skin's pixels on the screen."""
+import os
+import unittest
+
+import harness
+
+PNG = os.path.join(harness.SOURCE, "res", "png")
+
+# Options page, client coordinates [left, top, right, bottom].
+VISIBLE = {
+    1000: [23, 270, 515, 308], 1001: [515, 277, 601, 307], 1002: [25, 285, 513, 305],
+    1007: [460, 360, 600, 400], 50000: [595, 10, 612, 25], 50001: [568, 10, 585, 25],
+}
+# Check boxes fit themselves to box and label at their first paint.
+CHECK_BOXES = {1003: (23, 340), 1004: (210, 340), 1005: (23, 375)}
+HIDDEN = {
+    1008: [23, 335, 603, 339], 1009: [23, 350, 213, 370], 1010: [570, 350, 620, 370],
+    1011: [23, 283, 213, 309], 1012: [23, 320, 213, 342], 1013: [23, 375, 73, 405],
+    1014: [460, 360, 600, 400], 1015: [22, 317, 141, 329],
+}
+OWNER_DRAWN = (1001, 1003, 1004, 1005, 1007, 1013, 1014, 50000, 50001)
+
+
+class SkinWindowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = harness.Session()
+        cls.proc = cls.session.start_installer()
+        if cls.session.wait_window() is None:
+            cls.session.close()
+            raise AssertionError("the installer window did not appear")
+        cls.tree = cls.session.tree()
+        cls.children = {c["id"]: c for c in cls.tree["children"]}
+        cls.region = cls.session.region()
+        cls.shot = cls.session.shot()
+        cls.background = harness.read_png(os.path.join(PNG, "background.png"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.probe("close", harness.WINDOW_TITLE)
+        cls.proc.wait(timeout=30)
+        cls.session.close()
+
+    def test_window_is_the_background_size_without_frame_or_cut_corners(self):
+        left, top, right, bottom = self.tree["rect"]
+        self.assertEqual((622, 422), (right - left, bottom - top))
+        self.assertEqual([0, 0, 622, 422], self.tree["client"])
+        self.assertEqual(0, self.tree["style"] & 0x00C00000, "no caption")
+        self.assertTrue(self.tree["style"] & 0x00020000, "minimise box")
+        self.assertEqual("Velmora安装向导", self.tree["text"])
+        # The background has no key-coloured corner pixel: the region, if
+        # any, is the whole rectangle.
+        if self.region["type"] != 0:
+            self.assertEqual(2, self.region["type"], "SIMPLEREGION")
+            self.assertEqual([0, 0, 622, 422], self.region["box"])
+
+    def test_options_page_shows_with_every_control_in_place(self):
+        for cid, rect in VISIBLE.items():
+            self.assertEqual(rect, self.children[cid]["rect"], cid)
+            self.assertTrue(self.children[cid]["visible"], cid)
+        for cid, (x, y) in CHECK_BOXES.items():
+            left, top, right, bottom = self.children[cid]["rect"]
+            self.assertEqual((x, y), (left, top), cid)
+            self.assertGreater(right - left, 14 + 5, "box, gap and label")
+            self.assertGreaterEqual(bottom - top, 14)
+            self.assertTrue(self.children[cid]["visible"], cid)
+        link = self.children[1006]
+        self.assertEqual([120, 375, 240], link["rect"][:3])
+        self.assertGreaterEqual(link["rect"][3], 405)
+        self.assertTrue(link["style"] & 0x100, "SS_NOTIFY: clicks reach the dialog")
+        for cid, rect in HIDDEN.items():
+            self.assertEqual(rect, self.children[cid]["rect"], cid)
+            self.assertFalse(self.children[cid]["visible"], cid)
+        for cid in OWNER_DRAWN:
+            self.assertEqual(0x0B, self.children[cid]["style"] & 0x0F, cid)
+        self.assertEqual("C:\\velmora", self.children[1002]["text"])
+        self.assertNotIn(50002, self.children, "no maximise button")
+
+    def test_background_is_painted_pixel_for_pixel(self):
+        caption_buttons = [(568, 10, 585, 25), (595, 10, 612, 25)]
+        wrong = []
+        for y in range(0, 270):
+            for x in range(622):
+                if any(l <= x < r and t <= y < b for l, t, r, b in caption_buttons):
+                    continue
+                if self.shot.at(x, y)[:3] != self.background.at(x, y)[:3]:
+                    wrong.append((x, y))
+        self.assertEqual([], wrong[:10], "%d pixels differ from the background image" % len(wrong))
+
+    def assert_shows_frame(self, png, frames, frame, x0, y0):
+        """The window at (x0, y0) shows frame `frame` of the strip: opaque
+        pixels as drawn, transparent ones the background behind them."""
+        image = harness.read_png(os.path.join(PNG, png))
+        fw = image.width // frames
+        wrong = []
+        for y in range(image.height):
+            for x in range(fw):
+                r, g, b, a = image.at(frame * fw + x, y)
+                if a == 255:
+                    expected = (r, g, b)
+                elif a == 0:
+                    expected = self.background.at(x0 + x, y0 + y)[:3]
+                else:
+                    continue  # blended over white: the loader's own tests cover it
+                if self.shot.at(x0 + x, y0 + y)[:3] != expected:
+                    wrong.append((x, y))
+        self.assertEqual([], wrong[:10], "%s frame %d at %d,%d: %d pixels differ" % (png, frame, x0, y0, len(wrong)))
+
+    def test_caption_and_push_buttons_show_their_normal_frame(self):
+        self.assert_shows_frame("close.png", 4, 0, 595, 10)
+        self.assert_shows_frame("minimize.png", 4, 0, 568, 10)
+        self.assert_shows_frame("browse.png", 4, 0, 515, 277)
+        self.assert_shows_frame("install.png", 4, 0, 460, 360)
+
+    def test_option_boxes_show_their_check_states(self):
+        self.assert_shows_frame("checkbox.png", 7, 0, 23, 340)   # start at logon: clear
+        self.assert_shows_frame("checkbox.png", 7, 3, 210, 340)  # taskbar: checked
+        self.assert_shows_frame("checkbox.png", 7, 3, 23, 375)   # agreement: checked
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,299 @@
+// The skin's arithmetic without windows: pixel conversion, background blits,
+// window shape, hit testing, caption and maximise geometry, control states,
+// check-box fit, progress fill and label layout.
+#include <gtest/gtest.h>
+#include "SkinImage.h"
+#include "SkinGeometry.h"
+#include "SkinControl.h"
+#include "Chk2Btn.h"
+#include "ImgProgress.h"
+#include "StaticEx.h"
+#include <set>
+#include <string>
+#include <utility>
+
+TEST(SkinPixels, BlendOverWhiteMatchesTheWorkedValues) {
+    struct { BYTE c, a, expected; } cases[] = {
+        {0, 128, 127}, {0, 1, 254}, {0, 254, 1}, {100, 128, 177}, {0, 255, 0}, {77, 255, 77},
+    };
+    for (const auto& t : cases) EXPECT_EQ(t.expected, SkinBlendOverWhite(t.c, t.a)) << int(t.c) << "/" << int(t.a);
+    for (int a = 0; a <= 255; ++a) EXPECT_EQ(255, SkinBlendOverWhite(255, static_cast<BYTE>(a))) << a;
+}
+
+TEST(SkinPixels, ConvertsEachAlphaCaseToADibWordWithoutAlpha) {
+    struct { DWORD argb; DWORD expected; } cases[] = {
+        {0xFF102030, 0x00102030},  // opaque: copied
+        {0x00123456, 0x00FF00FF},  // transparent: the key, whatever the colour
+        {0x80000000, 0x007F7F7F},  // half over black
+        {0x80640064, 0x00B17FB1},  // half of (100, 0, 100)
+        {0xFEFF00FE, 0x00FF01FE},  // nearly opaque near-key: not the key
+    };
+    for (const auto& t : cases) EXPECT_EQ(t.expected, SkinConvertPixel(t.argb, SKIN_KEY_COLOR)) << std::hex << t.argb;
+}
+
+TEST(SkinPixels, RowsComeOutBottomUp) {
+    // 2 x 2 source, top row A B, bottom row C D, with a padded source stride.
+    const DWORD src[] = {0xFF0000A1, 0xFF0000B2, 0xDEADBEEF, 0xFF0000C3, 0xFF0000D4, 0xDEADBEEF};
+    DWORD dst[4] = {};
+    SkinConvertPixels(reinterpret_cast<const BYTE*>(src), 12, reinterpret_cast<BYTE*>(dst), 2, 2, SKIN_KEY_COLOR);
+    EXPECT_EQ(0xC3u, dst[0]);
+    EXPECT_EQ(0xD4u, dst[1]);
+    EXPECT_EQ(0xA1u, dst[2]) << "the image's top row is the last row in memory";
+    EXPECT_EQ(0xB2u, dst[3]);
+}
+
+namespace {
+SkinBlit B(int x, int y, int dx, int dy, int sx, int sy) { return {x, y, dx, dy, sx, sy, dx, dy, false}; }
+SkinBlit S(int x, int y, int dx, int dy, int sx, int sy, int sdx, int sdy) { return {x, y, dx, dy, sx, sy, sdx, sdy, true}; }
+std::vector<SkinBlit> BottomRow(int W, int H, int bw, int bh, int b) {
+    return {B(0, H - b, b, b, 0, bh - b), S(b, H - b, W - 2 * b, b, b, bh - b, bw - 2 * b, b),
+            B(W - b, H - b, b, b, bw - b, bh - b)};
+}
+std::vector<SkinBlit> Concat(std::vector<SkinBlit> a, const std::vector<SkinBlit>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+}  // namespace
+
+TEST(SkinBackground, PlainModeCopiesOneToOneAndRedrawsTheRightAndBottomBorder) {
+    // The installer: 622 x 422, border 1, whole-window caption.
+    EXPECT_EQ(Concat({B(0, 0, 622, 422, 0, 0), B(621, 0, 1, 1, 621, 0), S(621, 1, 1, 420, 621, 1, 1, 420)},
+                     BottomRow(622, 422, 622, 422, 1)),
+              SkinBackgroundBlits(622, 422, 622, 422, 1, -1, FALSE));
+    // Wider window with a caption strip: the last columns come from the bitmap's edge.
+    EXPECT_EQ(Concat({B(0, 0, 700, 422, 0, 0), B(697, 0, 3, 30, 619, 0), S(697, 30, 3, 389, 619, 30, 3, 389)},
+                     BottomRow(700, 422, 622, 422, 3)),
+              SkinBackgroundBlits(700, 422, 622, 422, 3, 30, FALSE));
+}
+
+TEST(SkinBackground, StretchModeIsANineSliceWithTheCaptionTiled) {
+    EXPECT_EQ(Concat({B(0, 0, 3, 3, 0, 0), S(3, 0, 294, 3, 3, 0, 94, 3), B(297, 0, 3, 3, 97, 0),
+                      S(0, 3, 3, 194, 0, 3, 3, 74), S(297, 3, 3, 194, 97, 3, 3, 74),
+                      S(3, 3, 294, 194, 3, 3, 94, 74)},
+                     BottomRow(300, 200, 100, 80, 3)),
+              SkinBackgroundBlits(300, 200, 100, 80, 3, -1, TRUE));
+
+    // Caption 30, border 1, bitmap 100 wide, window 300: tiles at 1, 99, 197, 295, 393.
+    const auto blits = SkinBackgroundBlits(300, 200, 100, 80, 1, 30, TRUE);
+    std::vector<SkinBlit> expected = {B(0, 0, 1, 30, 0, 0)};
+    for (int x : {1, 99, 197, 295, 393}) expected.push_back(B(x, 0, 98, 30, 1, 0));
+    expected = Concat(expected, {B(299, 0, 1, 30, 99, 0), S(0, 30, 1, 169, 0, 30, 1, 49),
+                                 S(299, 30, 1, 169, 99, 30, 1, 49), S(1, 30, 298, 169, 1, 30, 98, 49)});
+    EXPECT_EQ(Concat(expected, BottomRow(300, 200, 100, 80, 1)), blits);
+}
+
+TEST(SkinBackground, StretchModeWithABitmapNoWiderThanTwoBordersDrawsNoTiles) {
+    for (int bw : {6, 4, 0}) {
+        const auto blits = SkinBackgroundBlits(300, 200, bw, 80, 3, 30, TRUE);
+        ASSERT_EQ(5u + 3u, blits.size()) << bw;  // caption ends, edges, middle, bottom row
+        EXPECT_EQ(B(297, 0, 3, 30, bw - 3, 0), blits[1]) << "the caption's right end follows its left end";
+    }
+}
+
+namespace {
+std::set<std::pair<int, int>> Removed(int W, int H, int bw, int bh, const std::set<std::pair<int, int>>& keys) {
+    std::set<std::pair<int, int>> out;
+    for (const POINT& p : SkinCornerKeyPixels(W, H, bw, bh, [&](int x, int y) {
+             EXPECT_TRUE(x >= 0 && y >= 0 && x < bw && y < bh) << "read outside the bitmap: " << x << "," << y;
+             return keys.count({x, y}) > 0;
+         }))
+        out.insert({p.x, p.y});
+    return out;
+}
+}  // namespace
+
+TEST(SkinShape, CornerKeyPixelsFollowTheWindowCorners) {
+    const std::set<std::pair<int, int>> corners = {{0, 0}, {99, 0}, {0, 59}, {99, 59}};
+    for (auto size : {std::make_pair(100, 60), std::make_pair(300, 200), std::make_pair(50, 30)}) {
+        const int W = size.first, H = size.second;
+        EXPECT_EQ((std::set<std::pair<int, int>>{{0, 0}, {W - 1, 0}, {0, H - 1}, {W - 1, H - 1}}),
+                  Removed(W, H, 100, 60, corners))
+            << W << "x" << H;
+    }
+    // A quarter-circle-like corner moves as a whole.
+    EXPECT_EQ((std::set<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 1}, {199, 0}, {198, 0}}),
+              Removed(200, 100, 100, 60, {{0, 0}, {1, 0}, {0, 1}, {99, 0}, {98, 0}}));
+}
+
+TEST(SkinShape, KeyPixelsOutsideTheCornerSquaresAndNoKeysLeaveTheRectangle) {
+    EXPECT_TRUE(Removed(300, 200, 100, 60, {}).empty());
+    EXPECT_TRUE(Removed(300, 200, 100, 60, {{9, 0}, {0, 9}, {50, 30}, {90, 0}, {0, 50}}).empty());
+    // A bitmap smaller than the squares: the bands overlap, nothing is read
+    // outside it, and its corners still land on the window's corners.
+    const auto tiny = Removed(10, 10, 4, 4, {{0, 0}, {3, 3}});
+    EXPECT_TRUE(tiny.count({0, 0}));
+    EXPECT_TRUE(tiny.count({9, 9}));
+}
+
+TEST(SkinHitTest, AnswersCaptionResizeZonesOrDefault) {
+    struct { int x, y, c; BOOL resizable; BOOL skin; LRESULT code; } cases[] = {
+        // The installer: not resizable, whole-window caption.
+        {300, 300, -1, FALSE, TRUE, HTCAPTION},
+        {0, 0, -1, FALSE, TRUE, HTCAPTION},
+        {100, 20, 30, FALSE, TRUE, HTCAPTION},
+        {100, 30, 30, FALSE, FALSE, 0},
+        // Resizable, border 3, caption 30, client 400 x 300.
+        {1, 1, 30, TRUE, TRUE, HTTOPLEFT},
+        {1, 299, 30, TRUE, TRUE, HTBOTTOMLEFT},
+        {1, 150, 30, TRUE, TRUE, HTLEFT},
+        {398, 0, 30, TRUE, TRUE, HTTOPRIGHT},
+        {399, 298, 30, TRUE, TRUE, HTBOTTOMRIGHT},
+        {397, 150, 30, TRUE, TRUE, HTRIGHT},
+        {100, 2, 30, TRUE, TRUE, HTTOP},
+        {100, 20, 30, TRUE, TRUE, HTCAPTION},
+        {100, 299, 30, TRUE, TRUE, HTBOTTOM},
+        {100, 150, 30, TRUE, FALSE, 0},
+        {100, 299, -1, TRUE, TRUE, HTCAPTION},
+    };
+    for (const auto& t : cases) {
+        LRESULT code = -99;
+        EXPECT_EQ(t.skin, SkinHitTest({t.x, t.y}, 400, 300, 3, t.c, t.resizable, &code)) << t.x << "," << t.y;
+        if (t.skin) {
+            EXPECT_EQ(t.code, code) << t.x << "," << t.y << " caption " << t.c;
+        }
+    }
+}
+
+TEST(SkinGeometry, CaptionTextAndIconTops) {
+    EXPECT_EQ(12, SkinCaptionTextTop(40));
+    EXPECT_EQ(4, SkinCaptionTextTop(-1));
+    EXPECT_EQ(6, SkinCaptionIconTop(-1));
+    EXPECT_EQ(12, SkinCaptionIconTop(40));
+}
+
+TEST(SkinGeometry, MaximisedRectIsCentredAndBoundedRestoreRectIsAnEighthIn) {
+    const RECT work = {0, 0, 1921, 1081};
+    const RECT max = SkinMaximizedRect(work, 1440, 900);
+    EXPECT_EQ(240, max.left);
+    EXPECT_EQ(1441, max.right - max.left) << "odd difference: one pixel larger";
+    EXPECT_EQ(90, max.top);
+    EXPECT_EQ(901, max.bottom - max.top);
+    const RECT small = {0, 0, 1280, 800};
+    const RECT same = SkinMaximizedRect(small, 1440, 900);
+    EXPECT_TRUE(EqualRect(&small, &same));
+
+    const RECT restore = SkinInitialRestoreRect({100, 50, 1380, 1010});
+    EXPECT_EQ(160, restore.left) << "W / 8, not offset by the work area's left";
+    EXPECT_EQ(120, restore.top);
+    EXPECT_EQ(1380 - 160, restore.right);
+    EXPECT_EQ(1010 - 120, restore.bottom);
+}
+
+TEST(SkinStates, ButtonAndCheckBoxImagesWithThePressedLatch) {
+    struct { UINT itemState; BOOL hover; BOOL pressedBefore; int nCheck; int button; int check; BOOL pressedAfter; } cases[] = {
+        {0, FALSE, FALSE, 0, 0, 0, FALSE},
+        {0, TRUE, FALSE, 0, 1, 1, FALSE},
+        {ODS_SELECTED, FALSE, FALSE, 0, 2, 2, TRUE},
+        {0, FALSE, TRUE, 0, 2, 2, TRUE},   // dragged off while held: still pressed
+        {ODS_FOCUS, TRUE, FALSE, 0, 1, 1, FALSE},
+        {ODS_DISABLED, TRUE, TRUE, 0, 3, 6, TRUE},
+        {ODS_GRAYED, FALSE, FALSE, 1, 3, 6, FALSE},
+        {0, FALSE, FALSE, 1, 0, 3, FALSE},
+        {0, TRUE, FALSE, 1, 1, 4, FALSE},
+        {ODS_SELECTED, TRUE, FALSE, 1, 2, 5, TRUE},
+        {0, TRUE, FALSE, 2, 1, 1, FALSE},  // anything but 1 is unchecked
+    };
+    for (const auto& t : cases) {
+        BOOL pressed = t.pressedBefore;
+        EXPECT_EQ(t.button, SkinSelectState(t.itemState, t.hover, &pressed)) << t.itemState << t.hover << t.pressedBefore;
+        EXPECT_EQ(t.pressedAfter, pressed);
+        pressed = t.pressedBefore;
+        EXPECT_EQ(t.check, CheckBoxImageIndex(t.itemState, t.nCheck, t.hover, &pressed)) << t.itemState << t.nCheck;
+        EXPECT_EQ(t.pressedAfter, pressed);
+    }
+}
+
+TEST(SkinCheckBox, FitsBoxAndLabelAtFirstPaint) {
+    struct { SIZE cur, text; BOOL fit; SIZE result; } cases[] = {
+        {{50, 30}, {60, 16}, TRUE, {79, 16}},  // grows in width, shrinks in height
+        {{2, 2}, {0, 0}, TRUE, {19, 14}},      // empty label
+        {{79, 16}, {60, 16}, FALSE, {}},       // already fits
+        {{200, 40}, {60, 16}, FALSE, {}},      // larger than needed: kept
+        {{200, 12}, {60, 16}, TRUE, {79, 16}}, // too low
+    };
+    for (const auto& t : cases) {
+        SIZE got = {-1, -1};
+        EXPECT_EQ(t.fit, CheckBoxFitSize(t.cur, {14, 14}, t.text, &got)) << t.cur.cx << "x" << t.cur.cy;
+        if (t.fit) {
+            EXPECT_EQ(t.result.cx, got.cx);
+            EXPECT_EQ(t.result.cy, got.cy);
+        }
+    }
+}
+
+TEST(SkinProgress, FillPiecesComeFromBothEndsOfTheStrip) {
+    const RECT fill = ProgressFillRect(580, 4, 600, 4);
+    EXPECT_EQ(-10, fill.left);
+    EXPECT_EQ(590, fill.right);
+    EXPECT_EQ(0, fill.top);
+    struct { int pos, lower, upper; ProgressFill f; } cases[] = {
+        {0, 0, 100, {0, 0, 0, 0, 0, 0, 0}},
+        {1, 0, 100, {6, 0, -10, 3, 597, -7, 3}},
+        {7, 0, 100, {42, 0, -10, 21, 579, 11, 21}},
+        {50, 0, 100, {300, 0, -10, 150, 450, 140, 150}},
+        {100, 0, 100, {600, 0, -10, 300, 300, 290, 300}},
+        {100, 50, 150, {600, 0, -10, 300, 300, 290, 300}},  // the position, not pos - lower
+        {30, 30, 30, {0, 0, 0, 0, 0, 0, 0}},                 // empty range: nothing
+        {-5, 0, 100, {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& t : cases) {
+        const ProgressFill f = ProgressFillPieces(t.pos, t.lower, t.upper, fill);
+        EXPECT_EQ(t.f.w, f.w) << t.pos;
+        if (!t.f.w) continue;
+        EXPECT_EQ(t.f.leftSrc, f.leftSrc) << t.pos;
+        EXPECT_EQ(t.f.leftDst, f.leftDst) << t.pos;
+        EXPECT_EQ(t.f.leftW, f.leftW) << t.pos;
+        EXPECT_EQ(t.f.rightSrc, f.rightSrc) << t.pos;
+        EXPECT_EQ(t.f.rightDst, f.rightDst) << t.pos;
+        EXPECT_EQ(t.f.rightW, f.rightW) << t.pos;
+    }
+    const ProgressFill odd = ProgressFillPieces(1, 0, 1, {0, 0, 7, 4});
+    EXPECT_EQ(7, odd.w);
+    EXPECT_EQ(3, odd.leftW);
+    EXPECT_EQ(4, odd.rightW) << "the extra pixel goes to the right piece";
+}
+
+TEST(SkinProgress, PercentOfTheRangeAndNoneForAnEmptyRange) {
+    int pct = -1;
+    EXPECT_TRUE(ProgressPercent(45, 0, 100, &pct));
+    EXPECT_EQ(45, pct);
+    EXPECT_TRUE(ProgressPercent(100, 50, 150, &pct));
+    EXPECT_EQ(100, pct);
+    EXPECT_FALSE(ProgressPercent(7, 7, 7, &pct));
+}
+
+namespace {
+// Every character 8 pixels wide except W, which is 100.
+int Measure(const CString& s) {
+    int w = 0;
+    for (int i = 0; i < s.GetLength(); ++i) w += s[i] == L'W' ? 100 : 8;
+    return w;
+}
+std::vector<std::wstring> Wrap(const wchar_t* text, int width) {
+    std::vector<std::wstring> out;
+    for (const CString& line : WrapLabelText(text, width, Measure)) out.push_back(line.GetString());
+    return out;
+}
+}  // namespace
+
+TEST(SkinLabel, WrapsBetweenAnyCharactersAtTheWidth) {
+    const std::wstring thirty(30, L'x');
+    EXPECT_EQ((std::vector<std::wstring>{std::wstring(10, L'x'), std::wstring(10, L'x'), std::wstring(10, L'x')}),
+              Wrap(thirty.c_str(), 80)) << "a line exactly as wide as the area fits";
+    EXPECT_EQ((std::vector<std::wstring>{L"ab cd", L"e"}), Wrap(L"ab cde", 40)) << "spaces do not matter";
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"two"}), Wrap(L"one\r\ntwo", 200));
+    EXPECT_EQ((std::vector<std::wstring>{L"end", L""}), Wrap(L"end\n", 200)) << "a final LF counts an empty line";
+    EXPECT_EQ((std::vector<std::wstring>{L""}), Wrap(L"", 200));
+}
+
+TEST(SkinLabel, ACharacterWiderThanTheLineStandsAloneAndLayoutEnds) {
+    EXPECT_EQ((std::vector<std::wstring>{L"ab", L"W", L"cd"}), Wrap(L"abWcd", 20));
+    EXPECT_EQ((std::vector<std::wstring>{L"W", L"W"}), Wrap(L"WW", 20));
+    EXPECT_EQ((std::vector<std::wstring>{L"W"}), Wrap(L"W", 20));
+}
+
+TEST(SkinLabel, HeightOfTheLines) {
+    EXPECT_EQ(54, LabelTextHeight(3, 16, 3));
+    EXPECT_EQ(16, LabelTextHeight(1, 16, 3));
+    EXPECT_EQ(16 + 16 + 16, LabelTextHeight(3, 16, 0));
+}
