@@ -1,5 +1,6 @@
 #include "InstallerApp.h"
 #include "InstallerDlg.h"
+#include "WorkerStop.h"
 #include <commctrl.h>
 
 CInstallerApp theApp;
@@ -15,5 +16,12 @@ BOOL CInstallerApp::InitInstance() {
     CInstallerDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
+
+    // The install worker reads the dialog object and may still run: the
+    // window was closed during the download or the setup, or Finish came
+    // while the options are applied. Stop it and wait before the object
+    // goes; one stuck in a download past the grace time is ended with the
+    // process instead.
+    if (!EndInstallWorker(INSTALL_STOP_GRACE_MS)) ::ExitProcess(0);
     return FALSE;
 }

@@ -20,6 +20,9 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
 
     wcsncpy_s(m_szInstallDir, _countof(m_szInstallDir), L"C:\\velmora", _TRUNCATE);
 
+    // An earlier installation's folder replaces the default.
+    DetectInstalledPath(m_szInstallDir);
+
     // Download folder: Documents\CorvaneVelmora\, created when missing.
     LPITEMIDLIST pidl = nullptr;
     if (SUCCEEDED(::SHGetFolderLocation(nullptr, CSIDL_PERSONAL, nullptr, 0, &pidl)) && pidl) {

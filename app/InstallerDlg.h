@@ -19,6 +19,7 @@ public:
     // Install steps, run by the worker (install/).
     BOOL DownloadFile(const wchar_t* url, const wchar_t* path);
     BOOL RunSetup();
+    BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters);
     BOOL ApplyTaskbarOption();
     BOOL ApplyAutoRunOption();
 

@@ -48,6 +48,12 @@ PY
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg"
 wineserver -w
+# Wine links the user's Desktop, Documents and the like to the Linux home
+# folder; tests must keep what they create inside the prefix (and its
+# copies), so make them plain folders.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm -f "$link"; mkdir -p "$link"; fi
+done
 grep -q 'WenQuanYi Micro Hei' "$prefix/user.reg" || { echo "wine-prefix: font mapping missing" >&2; exit 1; }
 grep -q 'wqy-microhei.ttc' "$prefix/system.reg" || { echo "wine-prefix: font link missing" >&2; exit 1; }
 echo "$version" >"$prefix/.velmora-ready"

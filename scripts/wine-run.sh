@@ -5,6 +5,8 @@
 # Environment:
 #   VELMORA_FRESH_PREFIX=1  run in a throw-away copy of the prefix, for tests
 #                           that change the registry or files of the prefix.
+#   VELMORA_WINVER=VER      with VELMORA_FRESH_PREFIX=1: the copy reports this
+#                           Windows version (winecfg -v VER, e.g. winxp).
 #   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
 #   VELMORA_DISPLAY=:N      use this X display.
 set -uo pipefail
@@ -21,6 +23,9 @@ if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then
   copy=$(mktemp -d "$build/wine/run.XXXXXX")
   bash "$here/prefix-copy.sh" "$base" "$copy"
   prefix=$copy
+  if [ -n "${VELMORA_WINVER:-}" ]; then
+    WINEPREFIX=$copy wine winecfg -v "$VELMORA_WINVER" </dev/null >/dev/null 2>&1
+  fi
 fi
 export WINEPREFIX=$prefix
 

@@ -1,0 +1,33 @@
+// Running the downloaded setup package silently and judging its exit code.
+// CInstallerDlg::ShellExecuteAndWait and RunSetup are defined in
+// SilentSetup.cpp.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+// TRUE only when the system's EnableLUA policy value is exactly 1.
+BOOL IsUacEnabled();
+
+// "runas" on major version 6 and later with UAC on, otherwise "open". On
+// version 5 and below the registry is not read.
+const wchar_t* ElevationVerb(DWORD dwMajorVersion);
+
+// Fills sei to start program hidden with parameters (may be null) through
+// ElevationVerb, keeping the process handle. The installer starts every
+// program this way: the setup package and, after Finish, the client.
+void PrepareShellExecute(SHELLEXECUTEINFOW* sei, DWORD dwMajorVersion, const wchar_t* program,
+                         const wchar_t* parameters);
+
+// The setup's exit-code rule. The package is an Inno Setup installer, whose
+// codes 1 to 8 all mean that it did not install (or not completely); 0 and
+// every other value count as success, including the 42 that stands when no
+// exit code could be read.
+BOOL IsSetupExitSuccess(DWORD dwExitCode);
+
+// Exit code assumed when the process gives none.
+enum { SETUP_EXIT_UNKNOWN = 42 };
+
+// The setup's parameters for the installation folder:
+// /DIR="<folder>\" /verysilent /norestart. FALSE (params empty) when they
+// do not fit cchParams characters.
+BOOL FormatSetupParameters(const wchar_t* folder, wchar_t* params, size_t cchParams);

@@ -1,0 +1,220 @@
+// The post-install options: the rows chosen by OS version, the paths they
+// build, and both options on the prefix's real registry and files.
+#include "install_system_support.h"
+#include "PostInstall.h"
+#include "SilentSetup.h"
+
+using namespace sys_test;
+
+TEST(PostInstallRows, FollowTheOsMajorVersionAlone) {
+    for (DWORD major : {0u, 4u, 5u}) {
+        EXPECT_STREQ(kRunKey, AutoRunKeyFor(major)) << major;
+        const CShortcutRow row = ShortcutRowFor(major);
+        EXPECT_EQ(CSIDL_APPDATA, row.nCsidl);
+        EXPECT_STREQ(L"\\Microsoft\\Internet Explorer\\Quick Launch\\Velmora.lnk", row.szTail);
+        EXPECT_FALSE(row.bUnpin);
+    }
+    for (DWORD major : {6u, 10u}) {
+        EXPECT_STREQ(kWowRunKey, AutoRunKeyFor(major)) << major;
+        const CShortcutRow row = ShortcutRowFor(major);
+        EXPECT_EQ(CSIDL_DESKTOP, row.nCsidl);
+        EXPECT_STREQ(L"\\Velmora.lnk", row.szTail);
+        EXPECT_TRUE(row.bUnpin);
+    }
+}
+
+TEST(PostInstallPaths, AreWrittenWholeOrNotAtAll) {
+    wchar_t path[260];
+    ASSERT_TRUE(FormatLauncherPath(L"C:\\Program Files\\Velmora", path, 260));
+    EXPECT_STREQ(L"C:\\Program Files\\Velmora\\vlLauncher.exe", path);
+    EXPECT_EQ(2u * (wcslen(path) + 1), RegistryStringSize(path));
+    ASSERT_TRUE(FormatClientConfigPath(L"D:\\v", path, 260));
+    EXPECT_STREQ(L"D:\\v\\config\\config.ini", path);
+
+    // The launcher's tail is 15 characters: a folder of 244 still fits 260.
+    const std::wstring fits = L"C:\\" + std::wstring(241, L'f');
+    EXPECT_TRUE(FormatLauncherPath(fits.c_str(), path, 260));
+    EXPECT_EQ(259u, wcslen(path));
+    const std::wstring tooLong = fits + L"g";
+    EXPECT_FALSE(FormatLauncherPath(tooLong.c_str(), path, 260));
+    EXPECT_STREQ(L"", path);
+    EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path, 260));
+    EXPECT_STREQ(L"", path);
+}
+
+namespace {
+
+const wchar_t kVerbKey[] = L"SOFTWARE\\Classes\\lnkfile\\shell\\TaskbarUnpin";
+const wchar_t kVerbLog[] = L"C:\\verbs\\vlLauncher.log";
+
+// Serves the verb "TaskbarUnpin" on shortcuts with the launcher stand-in,
+// which records the shortcut it was given: Wine has no taskbar to unpin from.
+void RegisterUnpinRecorder() {
+    MakeFolders(L"C:\\verbs");
+    ASSERT_TRUE(::CopyFileW(StandinLauncher().c_str(), L"C:\\verbs\\vlLauncher.exe", FALSE));
+    ::DeleteFileW(kVerbLog);
+    SetString((std::wstring(kVerbKey) + L"\\command").c_str(), nullptr, L"\"C:\\verbs\\vlLauncher.exe\" \"%1\"");
+}
+
+// The shortcuts the recorder was started with, waiting up to ms for count.
+std::vector<std::wstring> UnpinnedShortcuts(size_t count, DWORD ms) {
+    std::vector<std::wstring> out;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        out.clear();
+        std::wstring text = ReadUtf8(kVerbLog);
+        const std::wstring prefix = L"started \"C:\\verbs\\vlLauncher.exe\" \"";
+        for (size_t pos = 0; (pos = text.find(prefix, pos)) != std::wstring::npos;) {
+            pos += prefix.size();
+            out.push_back(text.substr(pos, text.find(L'"', pos) - pos));
+        }
+        if (out.size() >= count || ::GetTickCount() - start >= ms) return out;
+        ::Sleep(50);
+    }
+}
+
+}  // namespace
+
+class PostInstallOnPrefix : public PrefixTest {
+protected:
+    void Prepare() override {
+        DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
+        DeleteValue(kRunKey, L"Velmora");
+        MakeFolders(folder + L"\\config");
+        ResetClientConfig();
+        desktopLink = ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Velmora.lnk";
+        const std::wstring quick = ShellFolder(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch";
+        MakeFolders(quick);
+        quickLaunchLink = quick + L"\\Velmora.lnk";
+    }
+    void Clean() override {
+        DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
+        DeleteValue(kRunKey, L"Velmora");
+        DeleteKeyTree(kVerbKey);
+        DeleteKeyTree(kUninstallKey);
+        ::DeleteFileW(desktopLink.c_str());
+        ::DeleteFileW(quickLaunchLink.c_str());
+    }
+    // The client's setting file as an earlier run of the client left it.
+    void ResetClientConfig() { WriteBytes(Ini(), "[AppSetting]\r\nAutoRun=0\r\n"); }
+    std::wstring Ini() const { return folder + L"\\config\\config.ini"; }
+    void Ready(ScriptedDlg& dlg, DWORD major, int taskbar, int autoRun) {
+        dlg.m_osvi.dwMajorVersion = major;
+        wcscpy(dlg.m_szInstallDir, folder.c_str());
+        dlg.m_chkTaskbar.SetCheck(taskbar);
+        dlg.m_chkAutoRun.SetCheck(autoRun);
+    }
+
+    const std::wstring folder = L"C:\\Program Files\\Velmora Opt";
+    std::wstring desktopLink, quickLaunchLink;
+};
+
+TEST_F(PostInstallOnPrefix, TaskbarOptionRemovesTheShortcutOnlyWhenCleared) {
+    RegisterUnpinRecorder();
+    struct Case { DWORD major; int box; bool quickLaunchDeleted; } cases[] = {
+        {5, 1, false}, {6, 1, false}, {5, 0, true}, {6, 0, false}, {5, 2, true}};
+    for (const Case& c : cases) {
+        WriteBytes(desktopLink, "link");
+        WriteBytes(quickLaunchLink, "link");
+        ScriptedDlg dlg(nullptr);
+        Ready(dlg, c.major, c.box, 0);
+        EXPECT_TRUE(dlg.ApplyTaskbarOption());
+        EXPECT_TRUE(FileExists(desktopLink)) << c.major << "/" << c.box;
+        EXPECT_EQ(!c.quickLaunchDeleted, FileExists(quickLaunchLink)) << c.major << "/" << c.box;
+    }
+    // Only version 6 with the box clear unpins, and it names the desktop's
+    // shortcut, not one in the taskbar's own folder.
+    ::Sleep(500);
+    EXPECT_EQ(std::vector<std::wstring>{desktopLink}, UnpinnedShortcuts(1, 5000));
+
+    ::DeleteFileW(quickLaunchLink.c_str());
+    ScriptedDlg dlg(nullptr);
+    Ready(dlg, 5, 0, 0);
+    EXPECT_TRUE(dlg.ApplyTaskbarOption()) << "a missing shortcut changes nothing";
+}
+
+TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRead) {
+    const std::wstring launcher = folder + L"\\vlLauncher.exe";  // no quotes, blanks and all
+    enum Prior { kAbsent, kOther, kEmpty };
+    struct Case { DWORD major; int box; Prior prior; } cases[] = {
+        {5, 1, kAbsent}, {6, 1, kOther}, {5, 0, kOther}, {6, 0, kOther}, {6, 0, kAbsent}, {5, 0, kEmpty}, {6, 2, kOther},
+    };
+    for (const Case& c : cases) {
+        const wchar_t* key = c.major >= 6 ? kWowRunKey : kRunKey;
+        const wchar_t* otherKey = c.major >= 6 ? kRunKey : kWowRunKey;
+        DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
+        CreateKey(kWowRunKey);
+        DeleteValue(kRunKey, L"Velmora");
+        if (c.prior == kOther) SetString(key, L"Velmora", L"D:\\Old Place\\vlLauncher.exe");
+        if (c.prior == kEmpty) SetString(key, L"Velmora", L"");
+        ResetClientConfig();
+
+        ScriptedDlg dlg(nullptr);
+        Ready(dlg, c.major, 0, c.box);
+        EXPECT_TRUE(dlg.ApplyAutoRunOption());
+
+        const RegValue v = GetValue(key, L"Velmora");
+        const std::string what = std::to_string(c.major) + "/" + std::to_string(c.box) + "/" + std::to_string(c.prior);
+        if (c.box == 1) {
+            ASSERT_TRUE(v.present) << what;
+            EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type) << what;
+            EXPECT_EQ(launcher, v.text) << what;
+            EXPECT_EQ((launcher.size() + 1) * 2, v.size) << what;
+            EXPECT_EQ(L"1", IniValue(Ini(), L"AppSetting", L"AutoRun")) << what;
+        } else {
+            // Deleted only when a value was read; the setting keeps what it held.
+            EXPECT_EQ(c.prior == kEmpty, v.present) << what;
+            EXPECT_EQ(L"0", IniValue(Ini(), L"AppSetting", L"AutoRun")) << what;
+        }
+        EXPECT_FALSE(GetValue(otherKey, L"Velmora").present) << what << ": the other Run key stays untouched";
+    }
+}
+
+TEST_F(PostInstallOnPrefix, MissingWow6432RunKeyWritesNothingFromVersion6) {
+    for (int box : {1, 0}) {
+        SetString(kRunKey, L"Velmora", L"D:\\Old\\vlLauncher.exe");
+        ScriptedDlg dlg(nullptr);
+        Ready(dlg, 6, 0, box);
+        EXPECT_FALSE(dlg.ApplyAutoRunOption()) << box;
+        EXPECT_EQ(L"D:\\Old\\vlLauncher.exe", GetValue(kRunKey, L"Velmora").text) << box;
+        EXPECT_EQ(L"0", IniValue(Ini(), L"AppSetting", L"AutoRun")) << box;
+        EXPECT_FALSE(GetValue(kWowRunKey, L"Velmora").present) << box;
+    }
+}
+
+// Against the system's own version (a separate run switches the prefix to
+// Windows XP): the stand-in setup creates the shortcuts a real package
+// would for that version, then both options are applied.
+TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
+    wchar_t winver[16] = {};
+    ::GetEnvironmentVariableW(L"VELMORA_WINVER", winver, 16);
+    NotifySink sink;
+    ScriptedDlg dlg(sink.hWnd);
+    const DWORD major = dlg.m_osvi.dwMajorVersion;
+    if (wcscmp(winver, L"winxp") == 0) ASSERT_EQ(5u, major);
+    else ASSERT_GE(major, 6u);
+
+    // A 64-bit system has the Wow6432Node Run key; this 32-bit prefix needs it made.
+    if (major >= 6) CreateKey(kWowRunKey);
+    RegisterUnpinRecorder();
+    ConfigureStandin(L"C:\\standin-family.log");
+    ::DeleteFileW(quickLaunchLink.c_str());
+    wcscpy(dlg.m_szInstallDir, folder.c_str());
+    wcscpy(dlg.m_szDownloadFile, StandinSetup().c_str());
+    ASSERT_TRUE(dlg.RunSetup());
+    ASSERT_TRUE(FileExists(desktopLink));
+    ASSERT_EQ(major <= 5, FileExists(quickLaunchLink)) << "the package's Quick Launch shortcut";
+
+    dlg.m_chkTaskbar.SetCheck(0);
+    dlg.m_chkAutoRun.SetCheck(1);
+    EXPECT_TRUE(dlg.ApplyTaskbarOption());
+    EXPECT_TRUE(dlg.ApplyAutoRunOption());
+
+    EXPECT_FALSE(FileExists(quickLaunchLink));
+    EXPECT_TRUE(FileExists(desktopLink));
+    EXPECT_EQ(major > 5 ? std::vector<std::wstring>{desktopLink} : std::vector<std::wstring>{},
+              UnpinnedShortcuts(1, major > 5 ? 5000 : 500));
+    EXPECT_EQ(folder + L"\\vlLauncher.exe", GetValue(major >= 6 ? kWowRunKey : kRunKey, L"Velmora").text);
+    EXPECT_EQ(L"1", IniValue(Ini(), L"AppSetting", L"AutoRun"));
+    EXPECT_EQ(L"zh-CN", IniValue(Ini(), L"AppSetting", L"Language")) << "the package's own setting stays";
+}

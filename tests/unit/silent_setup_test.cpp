@@ -1,0 +1,167 @@
+// The silent setup run: its parameters, the exit-code rule and the
+// elevation verb, and runs of the stand-in setup package on the prefix.
+#include "install_system_support.h"
+#include "SilentSetup.h"
+
+using namespace sys_test;
+
+TEST(SetupExitCode, OneToEightFailEveryOtherCodeSucceeds) {
+    struct Case { DWORD code; BOOL ok; } cases[] = {
+        {0, TRUE}, {1, FALSE}, {2, FALSE}, {3, FALSE}, {4, FALSE}, {5, FALSE}, {6, FALSE}, {7, FALSE},
+        {8, FALSE}, {9, TRUE}, {SETUP_EXIT_UNKNOWN, TRUE}, {0xC0000005, TRUE}, {0xFFFFFFFF, TRUE},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.ok, IsSetupExitSuccess(c.code)) << c.code;
+}
+
+TEST(SetupParameters, QuoteTheFolderWithATrailingBackslash) {
+    wchar_t params[512];
+    ASSERT_TRUE(FormatSetupParameters(L"C:\\Program Files\\Velmora", params, 512));
+    EXPECT_STREQ(L"/DIR=\"C:\\Program Files\\Velmora\\\" /verysilent /norestart", params);
+
+    const std::wstring longest = L"C:\\" + std::wstring(256, L'd');  // the longest folder there can be
+    EXPECT_TRUE(FormatSetupParameters(longest.c_str(), params, 512));
+    EXPECT_EQ(L"/DIR=\"" + longest + L"\\\" /verysilent /norestart", params);
+
+    EXPECT_FALSE(FormatSetupParameters(L"C:\\velmora", params, 20));
+    EXPECT_STREQ(L"", params);
+}
+
+namespace {
+
+// Dismisses the error boxes this process shows while it lives, as a user
+// would: the shell reports a program it cannot start in a message box.
+class ErrorBoxDismisser {
+public:
+    ErrorBoxDismisser() { m_hThread = ::CreateThread(nullptr, 0, &Run, this, 0, nullptr); }
+    ~ErrorBoxDismisser() {
+        m_bStop = true;
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+    }
+    volatile bool m_bSawBox = false;
+
+private:
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* self = static_cast<ErrorBoxDismisser*>(p);
+        while (!self->m_bStop) {
+            ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(self));
+            ::Sleep(50);
+        }
+        return 0;
+    }
+    static BOOL CALLBACK Visit(HWND h, LPARAM p) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        wchar_t cls[32] = {};
+        ::GetClassNameW(h, cls, 32);
+        if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(h) && wcscmp(cls, L"#32770") == 0) {
+            reinterpret_cast<ErrorBoxDismisser*>(p)->m_bSawBox = true;
+            ::PostMessageW(h, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    }
+    HANDLE m_hThread = nullptr;
+    volatile bool m_bStop = false;
+};
+
+}  // namespace
+
+class SilentSetupOnPrefix : public PrefixTest {
+protected:
+    void Prepare() override {
+        MakeFolders(L"C:\\pkg");
+        ASSERT_TRUE(::CopyFileW(StandinSetup().c_str(), kPackage, FALSE));
+        ConfigureStandin(kLog);
+    }
+    void Clean() override {
+        SetDword(kPolicyKey, L"EnableLUA", 0);
+        DeleteKeyTree(kUninstallKey);
+    }
+    // A dialog set up as Install leaves it, for folder.
+    void Ready(ScriptedDlg& dlg, const std::wstring& folder, const wchar_t* package = kPackage) {
+        wcscpy(dlg.m_szInstallDir, folder.c_str());
+        wcscpy(dlg.m_szDownloadFile, package);
+    }
+    static constexpr const wchar_t* kPackage = L"C:\\pkg\\velmora.exe";
+    static constexpr const wchar_t* kLog = L"C:\\standin-setup.log";
+    NotifySink sink;
+};
+
+TEST_F(SilentSetupOnPrefix, PackageReceivesExactlyTheFolderAndSwitches) {
+    const std::wstring folder = L"C:\\Program Files\\Velmora \u6e38\u620f Test";
+    ScriptedDlg dlg(sink.hWnd);
+    Ready(dlg, folder);
+    ASSERT_TRUE(dlg.RunSetup());
+    sink.Pump(0);
+
+    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes);
+    EXPECT_EQ(L"/DIR=\"" + folder + L"\\\" /verysilent /norestart", StandinRecord(kLog, L"args"));
+    EXPECT_EQ(folder + L"\\", StandinRecord(kLog, L"dir")) << "as the package reads its switches";
+    EXPECT_EQ(L"verysilent=1 norestart=1", StandinRecord(kLog, L"switches"));
+    EXPECT_TRUE(FileExists(folder + L"\\vlLauncher.exe"));
+    EXPECT_TRUE(FileExists(kPackage)) << "the worker deletes the package, not the setup step";
+}
+
+TEST_F(SilentSetupOnPrefix, ExitCodesOneToEightFail) {
+    // Elevated where UAC is on; Wine starts "runas" like "open".
+    SetDword(kPolicyKey, L"EnableLUA", 1);
+    struct Case { DWORD code; BOOL ok; } cases[] = {{0, TRUE}, {1, FALSE}, {4, FALSE}, {8, FALSE}, {9, TRUE}, {42, TRUE}};
+    for (const Case& c : cases) {
+        ConfigureStandin(kLog, c.code);
+        sink.codes.clear();
+        ScriptedDlg dlg(sink.hWnd);
+        dlg.m_osvi.dwMajorVersion = 6;
+        Ready(dlg, L"C:\\velmora");
+        EXPECT_EQ(c.ok, dlg.RunSetup()) << c.code;
+        sink.Pump(0);
+        EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes) << c.code;
+        EXPECT_EQ(std::to_wstring(c.code), StandinRecord(kLog, L"done")) << "the package ran to its end";
+    }
+}
+
+TEST_F(SilentSetupOnPrefix, PackageThatCannotStartFailsAfterSetupStarted) {
+    WriteBytes(kPackage, "");
+    ScriptedDlg dlg(sink.hWnd);
+    Ready(dlg, L"C:\\velmora");
+    {
+        ErrorBoxDismisser dismisser;
+        EXPECT_FALSE(dlg.RunSetup());
+    }
+    sink.Pump(0);
+    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes);
+}
+
+TEST_F(SilentSetupOnPrefix, MissingPackageOrFolderFailsBeforeSetupStarted) {
+    MakeFolders(L"C:\\pkg\\folder.exe");
+    for (const wchar_t* package : {L"C:\\pkg\\folder.exe", L"C:\\pkg\\missing.exe"}) {
+        ScriptedDlg dlg(sink.hWnd);
+        Ready(dlg, L"C:\\velmora", package);
+        EXPECT_FALSE(dlg.RunSetup()) << testing::PrintToString(std::wstring(package));
+    }
+    sink.Pump(0);
+    EXPECT_TRUE(sink.codes.empty());
+    EXPECT_EQ(L"<none>", StandinRecord(kLog, L"start"));
+}
+
+TEST_F(SilentSetupOnPrefix, ElevatesOnlyAboveVersion5WithEnableLuaExactlyOne) {
+    struct Case { const char* what; bool present; DWORD value; } cases[] = {
+        {"missing", false, 0}, {"0", true, 0}, {"1", true, 1}, {"2", true, 2}};
+    for (const Case& c : cases) {
+        if (c.present) SetDword(kPolicyKey, L"EnableLUA", c.value);
+        else DeleteValue(kPolicyKey, L"EnableLUA");
+        const bool on = c.present && c.value == 1;
+        EXPECT_EQ(on, !!IsUacEnabled()) << c.what;
+        EXPECT_STREQ(on ? L"runas" : L"open", ElevationVerb(6)) << c.what;
+        EXPECT_STREQ(L"open", ElevationVerb(5)) << c.what;
+        EXPECT_STREQ(L"open", ElevationVerb(0)) << c.what << ", version unknown";
+
+        SHELLEXECUTEINFOW sei;
+        PrepareShellExecute(&sei, 6, L"C:\\p.exe", L"/x");
+        EXPECT_STREQ(on ? L"runas" : L"open", sei.lpVerb);
+        EXPECT_EQ(sizeof(sei), sei.cbSize);
+        EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS), sei.fMask);
+        EXPECT_EQ(SW_HIDE, sei.nShow);
+        EXPECT_EQ(nullptr, sei.hwnd);
+        EXPECT_EQ(nullptr, sei.lpDirectory);
+    }
+}
