@@ -5,7 +5,7 @@
 set -euo pipefail
 prefix=$1
 # Bump when the prefix settings below change: older prefixes are rebuilt.
-version=3
+version=4
 [ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
 
 rm -rf "$prefix"
