@@ -13,6 +13,10 @@ CInstallerDlg::CInstallerDlg(CWnd* pParent) : CDialog(IDD_INSTALLER_DIALOG, pPar
 
     wcsncpy_s(m_szInstallDir, _countof(m_szInstallDir), L"C:\\velmora", _TRUNCATE);
 
+    // The package URL from the vendor's upgrade manifest; stays empty when
+    // the query fails, and the download then fails with it.
+    QueryUpgradeInfo(m_szDownloadUrl);
+
     // Download folder: Documents\CorvaneVelmora\, created when missing.
     LPITEMIDLIST pidl = nullptr;
     if (SUCCEEDED(::SHGetFolderLocation(nullptr, CSIDL_PERSONAL, nullptr, 0, &pidl)) && pidl) {
