@@ -22,6 +22,9 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
 
     // An earlier installation's folder replaces the default.
     DetectInstalledPath(m_szInstallDir);
+    // The package URL from the vendor's upgrade manifest; stays empty when
+    // the query fails, and the download then fails with it.
+    QueryUpgradeInfo(m_szDownloadUrl);
 
     // Download folder: Documents\CorvaneVelmora\, created when missing.
     LPITEMIDLIST pidl = nullptr;

@@ -1,0 +1,13 @@
+// Fetching a small text resource (the upgrade manifest) over plain HTTP.
+#pragma once
+#include <windows.h>
+
+// Size of the text buffer HttpGetText fills, terminator included.
+const int kHttpTextChars = 512;
+
+// GETs url ("http://host[:port]/object") and decodes the UTF-8 body into
+// text (kHttpTextChars wide characters, may be null). TRUE when the reply
+// had a status other than 404, a Content-Length, and its whole body: at
+// most 4096 bytes and, once decoded, at most kHttpTextChars - 1 characters.
+// On FALSE text is left untouched.
+BOOL HttpGetText(const wchar_t* url, wchar_t* text);

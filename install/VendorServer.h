@@ -1,0 +1,10 @@
+// Addresses on the vendor's web server, whose host[:port] is a build setting.
+#pragma once
+#include <windows.h>
+
+// The upgrade manifest request for the given OS major version. FALSE (and an
+// empty url) when it does not fit cchUrl characters.
+BOOL GetManifestUrl(DWORD osMajorVersion, wchar_t* url, size_t cchUrl);
+
+// The licence agreement page.
+BOOL GetLicenseUrl(wchar_t* url, size_t cchUrl);

@@ -1,0 +1,88 @@
+"""nginx on 127.0.0.1 as a plain static server, run as the current user.
+
+Serves ROOT with nginx's own ETag and Range handling and a minimal header
+block (server_tokens off, no extra headers), so that its reply headers stay
+under the installer's 256-byte raw-header buffer. Files below ROOT/noetag/
+are served without an ETag. All of nginx's files (configuration, pid, logs,
+temporary folders) live in WORK.
+"""
+import os
+import shutil
+import socket
+import subprocess
+import time
+
+NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
+
+CONFIG = """\
+daemon off;
+master_process off;
+worker_processes 1;
+pid {work}/nginx.pid;
+error_log {work}/error.log warn;
+events {{ worker_connections 64; }}
+http {{
+    server_tokens off;
+    access_log {work}/access.log;
+    types {{ }}
+    default_type application/octet-stream;
+    client_body_temp_path {work}/tmp/body;
+    proxy_temp_path {work}/tmp/proxy;
+    fastcgi_temp_path {work}/tmp/fastcgi;
+    uwsgi_temp_path {work}/tmp/uwsgi;
+    scgi_temp_path {work}/tmp/scgi;
+    server {{
+        listen 127.0.0.1:{port};
+        root {root};
+        location /noetag/ {{ etag off; }}
+    }}
+}}
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class NginxServer:
+    def __init__(self, root, work, port=0):
+        self.root = os.path.abspath(root)
+        self.work = os.path.abspath(work)
+        self.port = port or free_port()
+        self.proc = None
+
+    def start(self):
+        os.makedirs(os.path.join(self.work, "tmp"), exist_ok=True)
+        conf = os.path.join(self.work, "nginx.conf")
+        with open(conf, "w") as f:
+            f.write(CONFIG.format(work=self.work, root=self.root, port=self.port))
+        self.proc = subprocess.Popen([NGINX, "-p", self.work, "-c", conf, "-e", os.path.join(self.work, "error.log")],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise RuntimeError("nginx ended at start: see " + os.path.join(self.work, "error.log"))
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                return self
+            except OSError:
+                time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("nginx did not listen on port %d" % self.port)
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
