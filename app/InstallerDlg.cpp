@@ -1,4 +1,5 @@
 #include "InstallerDlg.h"
+#include "InstallNotify.h"
 #include "InstallerPaths.h"
 #include <shlobj.h>
 #include <cwchar>
@@ -6,6 +7,17 @@
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_BTN_BROWSE, OnBnClickedBrowse)
+    ON_BN_CLICKED(IDC_CHK_AUTORUN, OnBnClickedAutoRun)
+    ON_BN_CLICKED(IDC_CHK_TASKBAR, OnBnClickedTaskbar)
+    ON_BN_CLICKED(IDC_CHK_AGREE, OnBnClickedAgree)
+    ON_BN_CLICKED(IDC_BTN_INSTALL, OnBnClickedInstall)
+    ON_BN_CLICKED(IDC_CHK_RUN_CLIENT, OnBnClickedRunClient)
+    ON_BN_CLICKED(IDC_BTN_FINISH, OnBnClickedFinish)
+    ON_STN_CLICKED(IDC_LINK_LICENSE, OnStnClickedLicense)
+    ON_MESSAGE(WM_INSTALL_NOTIFY, OnInstallNotify)
+    ON_EN_CHANGE(IDC_EDIT_INSTALL_DIR, OnEnChangeInstallDir)
 END_MESSAGE_MAP()
 
 CInstallerDlg::CInstallerDlg(CWnd*) {

@@ -26,9 +26,21 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     void OnPaint();
     HCURSOR OnQueryDragIcon();
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnBnClickedBrowse();
+    void OnBnClickedAutoRun();
+    void OnBnClickedTaskbar();
+    void OnBnClickedAgree();
+    void OnBnClickedInstall();
+    void OnBnClickedRunClient();
+    void OnBnClickedFinish();
+    void OnStnClickedLicense();
+    LRESULT OnInstallNotify(WPARAM wParam, LPARAM lParam);
+    void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()
 
 public:
