@@ -48,15 +48,17 @@ class Session:
     def __exit__(self, *exc):
         self.close()
 
-    def env(self):
+    def env(self, extra=None):
         env = dict(os.environ)
         env["VELMORA_PREFIX"] = self.prefix
+        env.update(extra or {})
         return env
 
-    def start(self, program, *args):
-        """Starts a Windows program in the prefix; returns the Popen."""
+    def start(self, program, *args, env=None):
+        """Starts a Windows program in the prefix (env: extra variables, which
+        the programs it starts inherit); returns the Popen."""
         p = subprocess.Popen(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, program, *args],
-                             env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                             env=self.env(env), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.procs.append(p)
         return p
 
@@ -66,8 +68,48 @@ class Session:
                            env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         return p.returncode, p.stdout.decode("utf-8", "replace")
 
-    def start_installer(self):
-        return self.start(INSTALLER)
+    def start_installer(self, env=None):
+        return self.start(INSTALLER, env=env)
+
+    def set_winver(self, version):
+        """Makes the prefix report another Windows version, e.g. winxp (major 5)."""
+        self.run("winecfg", "-v", version)
+
+    def reg(self, *args):
+        """Runs Wine's reg.exe in the prefix: (exit code, output)."""
+        return self.run("reg", *args)
+
+    def reg_value(self, key, name):
+        """The data of a registry value as reg.exe prints it, or None."""
+        rc, out = self.reg("query", key, "/v", name)
+        if rc != 0:
+            return None
+        for line in out.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) == 3 and parts[0] == name:
+                return parts[2]
+        return None
+
+    def click(self, target, title=WINDOW_TITLE):
+        """Left click by real mouse input: a control ID, or "x,y" in client pixels."""
+        return self.probe("click", title, str(target))[0] == 0
+
+    def type_text(self, control_id, text, title=WINDOW_TITLE):
+        return self.probe("type", title, str(control_id), text)[0] == 0
+
+    def key(self, vk, title=WINDOW_TITLE):
+        return self.probe("key", title, str(vk))[0] == 0
+
+    def wait_visible(self, control_id, visible=True, timeout_ms=20000, title=WINDOW_TITLE):
+        return self.probe("waitvis", title, str(control_id), "1" if visible else "0", str(timeout_ms))[0] == 0
+
+    def wait_gone(self, title=WINDOW_TITLE, timeout_ms=20000):
+        return self.probe("gone", title, str(timeout_ms))[0] == 0
+
+    def controls(self, title=WINDOW_TITLE):
+        """{control ID: child record} of the window, or {} when it is not there."""
+        tree = self.tree(title)
+        return {c["id"]: c for c in tree["children"]} if tree else {}
 
     def probe(self, *args, timeout=60):
         return self.run(WINPROBE, *args, timeout=timeout)
@@ -179,3 +221,16 @@ def read_png(path):
         rows.append([tuple(line[x * channels:(x + 1) * channels]) + ((255,) if channels == 3 else ())
                      for x in range(width)])
     return Image(width, height, rows)
+
+
+def write_png(image, path):
+    """Saves an Image as an 8-bit RGB PNG (for review artifacts)."""
+    raw = b"".join(b"\x00" + bytes(c for px in row for c in px[:3]) for row in image.rows)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", image.width, image.height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))

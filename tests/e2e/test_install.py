@@ -1,0 +1,299 @@
+"""The installer from end to end, driven as a user would: the real executable
+under Wine, a real vendor server on the compiled-in port, clicks and typing
+through real input, the stand-in setup package and launcher."""
+import os
+import sys
+import time
+import unittest
+
+import harness
+import vendor
+
+sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
+from fault_server import FaultServer  # noqa: E402
+from nginx_server import NginxServer  # noqa: E402
+
+PORT = harness.server_port()
+IDC_EDIT, IDC_AUTORUN, IDC_TASKBAR, IDC_AGREE, IDC_LINK, IDC_INSTALL = 1002, 1003, 1004, 1005, 1006, 1007
+IDC_PROGRESS, IDC_STATUS, IDC_PERCENT, IDC_FINISH, IDC_PATH_ERROR = 1008, 1009, 1010, 1014, 1015
+FAILED_TITLE = "安装失败"
+RUN_KEY_V6 = r"HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
+RUN_KEY_V5 = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+UNINSTALL_KEY = (r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+                 r"\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1")
+ARTIFACTS = os.path.join(harness.BUILD, "artifacts", "e2e")
+ETAG = "5f3c-velmora"
+
+
+def read_text(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+class InstallerTest(unittest.TestCase):
+    def session(self):
+        s = harness.Session()
+        self.addCleanup(s.close)
+        return s
+
+    def fault_site(self, package=None, **package_options):
+        """The fault server on the vendor port, serving the manifest and the package."""
+        server = FaultServer(PORT)
+        server.start()
+        self.addCleanup(server.stop)
+        server.script(vendor.MANIFEST_PATH, body=vendor.manifest(vendor.package_url(PORT)))
+        server.script(vendor.PACKAGE_PATH, body=package or vendor.package_bytes(), **package_options)
+        return server
+
+    def start(self, s, env=None):
+        proc = s.start_installer(env=env)
+        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
+        return proc
+
+    def assert_ended(self, proc, seconds=20):
+        proc.wait(timeout=seconds)
+
+    def expect_failure_box(self, s, proc):
+        """The install-failed box shows; dismissing it ends the program."""
+        self.assertIsNotNone(s.wait_window(FAILED_TITLE, 30000), "no install-failed box")
+        texts = [c["text"] for c in s.tree(FAILED_TITLE)["children"]]
+        self.assertIn("安装过程遇到错误，请重试", texts)
+        s.click(1, title=FAILED_TITLE)  # OK
+        self.assert_ended(proc)
+
+    def register_recorder(self, s, cls_key):
+        """Serves a shell verb with the launcher stand-in, which records its arguments."""
+        os.makedirs(s.c_drive("verbs"), exist_ok=True)
+        with open(os.path.join(harness.BUILD, "tests", "vlLauncher.exe"), "rb") as src, \
+                open(s.c_drive("verbs", "vlLauncher.exe"), "wb") as dst:
+            dst.write(src.read())
+        s.reg("add", cls_key, "/ve", "/d", '"C:\\verbs\\vlLauncher.exe" "%1"', "/f")
+        return s.c_drive("verbs", "vlLauncher.log")
+
+    def wait_for(self, predicate, seconds=20):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if predicate():
+                return True
+            time.sleep(0.2)
+        return predicate()
+
+    # ---------------------------------------------------------------------
+
+    def test_full_install_with_defaults_against_nginx(self):
+        site = os.path.join(harness.BUILD, "e2e-site")
+        vendor.make_site(site, PORT)
+        with NginxServer(site, os.path.join(harness.BUILD, "e2e-nginx"), PORT) as nginx:
+            s = self.session()
+            # Slow enough to see the progress page with its simulated setup progress.
+            proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "2500"})
+            controls = s.controls()
+            self.assertEqual("C:\\velmora", controls[IDC_EDIT]["text"])
+            self.assertTrue(controls[IDC_INSTALL]["enabled"])
+            self.assertFalse(controls[IDC_PATH_ERROR]["visible"])
+            options = s.shot()
+            harness.write_png(options, os.path.join(ARTIFACTS, "options.png"))
+            r, g, b, _ = options.at(530, 380)  # Install button
+            self.assertTrue(r > 200 and 100 < g < 200 and b < 120, "orange Install button, got %r" % ((r, g, b),))
+
+            s.click(IDC_INSTALL)
+            self.assertTrue(s.wait_visible(IDC_PROGRESS))
+            self.assertTrue(self.wait_for(lambda: "done" not in read_text(s.c_drive("velmora-standin.log"))
+                                          and "start" in read_text(s.c_drive("velmora-standin.log"))))
+            time.sleep(1.5)  # a tick of the simulated setup progress
+            progress = s.shot()
+            harness.write_png(progress, os.path.join(ARTIFACTS, "progress.png"))
+            c = s.controls()
+            self.assertTrue(c[IDC_STATUS]["visible"])
+            self.assertFalse(c[IDC_PERCENT]["visible"], "the percentage hides once the setup runs")
+            fill = [progress.at(x, 336) for x in range(24, 60)]
+            self.assertTrue(any(b > 150 and b > r + 40 for r, g, b, _ in fill), "blue fill at the bar's start")
+
+            self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000), "finish page")
+            finish = s.shot()
+            harness.write_png(finish, os.path.join(ARTIFACTS, "finish.png"))
+            title = [finish.at(x, y) for x in range(23, 213) for y in range(283, 309)]
+            self.assertTrue(any(r < 90 and g < 90 and b < 90 for r, g, b, _ in title), "finish title drawn")
+
+            log = read_text(s.c_drive("velmora-standin.log"))
+            self.assertIn('args /DIR="C:\\velmora\\" /verysilent /norestart', log)
+            s.click(IDC_FINISH)
+            self.assert_ended(proc)
+            self.assertTrue(self.wait_for(lambda: "started" in read_text(s.c_drive("velmora", "vlLauncher.log"))),
+                            "Finish starts the launcher")
+            self.assertIsNone(s.reg_value(RUN_KEY_V5, "Velmora"))
+            self.assertFalse(os.path.exists(s.documents("CorvaneVelmora", "velmora.exe")), "package deleted")
+            with open(os.path.join(nginx.work, "access.log")) as f:
+                requests = [line.split('"')[1] + " " + line.split('"')[2].split()[0] for line in f]
+            self.assertTrue(requests[0].startswith("GET " + vendor.MANIFEST_PATH + "?versionCode=1&osVersion="))
+            self.assertEqual("GET %s HTTP/1.1 206" % vendor.PACKAGE_PATH, requests[-1], requests)
+
+    def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
+        self.fault_site()
+        for winver, run_key in (("win7", RUN_KEY_V6), ("winxp", RUN_KEY_V5)):
+            with self.subTest(winver=winver):
+                s = self.session()
+                s.set_winver(winver)
+                s.reg("add", RUN_KEY_V6, "/f")  # the key a 64-bit system has
+                unpinned = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\lnkfile\shell\TaskbarUnpin\command")
+                proc = self.start(s)
+                s.click(IDC_AUTORUN)
+                s.click(IDC_TASKBAR)
+                s.click(IDC_INSTALL)
+                self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000))
+                s.click(IDC_FINISH)
+                self.assert_ended(proc)
+                self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(run_key, "Velmora"))
+                self.assertIn("AutoRun=1", read_text(s.c_drive("velmora", "config", "config.ini")))
+                if winver == "winxp":
+                    ql = s.c_drive("users")
+                    left = [os.path.join(d, f) for d, _, fs in os.walk(ql) for f in fs
+                            if f == "Velmora.lnk" and "Quick Launch" in d]
+                    self.assertEqual([], left, "Quick Launch shortcut deleted")
+                else:
+                    self.assertTrue(self.wait_for(lambda: "Velmora.lnk" in read_text(unpinned)),
+                                    "TaskbarUnpin on the desktop shortcut")
+                s.close()
+
+    def test_earlier_installation_folder_is_proposed(self):
+        self.fault_site()
+        s = self.session()
+        s.reg("add", UNINSTALL_KEY, "/v", "Inno Setup: App Path", "/d", "C:\\Games\\Velmora", "/f")
+        proc = self.start(s)
+        self.assertEqual("C:\\Games\\Velmora", s.controls()[IDC_EDIT]["text"])
+        s.probe("close", harness.WINDOW_TITLE)
+        self.assert_ended(proc)
+
+    def test_interrupted_download_resumes_on_the_next_run(self):
+        package = vendor.package_bytes()
+        cut = len(package) // 3
+        server = self.fault_site(etag=ETAG, drop_after=cut)
+        s = self.session()
+        proc = self.start(s)
+        s.click(IDC_INSTALL)
+        self.expect_failure_box(s, proc)
+        partial = s.documents("CorvaneVelmora", ETAG)
+        with open(partial, "rb") as f:
+            kept = f.read()
+        self.assertGreater(len(kept), 0)
+        self.assertEqual(package[:len(kept)], kept, "the partial file holds the package's first bytes")
+
+        server.script(vendor.PACKAGE_PATH, body=package, etag=ETAG)
+        proc = self.start(s)
+        s.click(IDC_INSTALL)
+        self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000), "the resumed run completes")
+        ranges = [h.decode("latin-1") for h in server.requests() if b"Range:" in h]
+        self.assertTrue(any("Range: bytes=%d-" % len(kept) in h for h in ranges), ranges)
+        self.assertIn("done 0", read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
+        s.click(IDC_FINISH)
+        self.assert_ended(proc)
+        self.assertFalse(os.path.exists(partial))
+
+    def test_setup_failure_codes_end_with_the_failure_box(self):
+        self.fault_site()
+        for code in ("1", "4"):
+            with self.subTest(code=code):
+                s = self.session()
+                proc = self.start(s, env={"VELMORA_STANDIN_EXIT": code})
+                s.click(IDC_INSTALL)
+                self.expect_failure_box(s, proc)
+                self.assertFalse(os.path.exists(s.documents("CorvaneVelmora", "velmora.exe")), "package deleted")
+                s.close()
+
+    def test_without_a_manifest_the_window_opens_and_install_fails(self):
+        cases = (("server down", None),
+                 ("404", dict(status=404, body=b"{}")),
+                 ("rejected", dict(body=b'{"code": 101, "result": {}}')))
+        for name, reply in cases:
+            with self.subTest(name):
+                if reply:
+                    server = FaultServer(PORT)
+                    server.start()
+                    server.script(vendor.MANIFEST_PATH, **reply)
+                s = self.session()
+                proc = self.start(s)
+                s.click(IDC_INSTALL)
+                self.expect_failure_box(s, proc)
+                s.close()
+                if reply:
+                    server.stop()
+
+    def test_folder_check_while_typing(self):
+        self.fault_site()
+        s = self.session()
+        proc = self.start(s)
+        cases = (("C:\\games", True), ("C:\\a*b", False), ("Q:\\velmora", False), ("C:", False),
+                 ("C:\\", True), ("C:\\a/b/", True), ("", False))
+        for text, accepted in cases:
+            with self.subTest(text=text):
+                s.type_text(IDC_EDIT, text) if text else s.type_text(IDC_EDIT, "x")
+                if not text:
+                    s.key(8)  # Backspace: empty box
+                c = s.controls()
+                self.assertEqual(text, c[IDC_EDIT]["text"])
+                self.assertEqual(not accepted, c[IDC_PATH_ERROR]["visible"])
+                self.assertEqual(accepted, c[IDC_INSTALL]["enabled"])
+        # The agreement box gates Install on its own, even over a rejected folder.
+        s.click(IDC_AGREE)
+        self.assertFalse(s.controls()[IDC_INSTALL]["enabled"])
+        time.sleep(0.6)  # two quick clicks would be a double-click, which is no click
+        s.click(IDC_AGREE)
+        c = s.controls()
+        self.assertTrue(c[IDC_INSTALL]["enabled"])
+        self.assertTrue(c[IDC_PATH_ERROR]["visible"])
+        s.probe("close", harness.WINDOW_TITLE)
+        self.assert_ended(proc)
+
+    def test_folder_is_cleaned_on_install(self):
+        self.fault_site()
+        for typed, stored in (("C:\\a/b/", "C:\\a\\b"), ("C:\\", "C:")):
+            with self.subTest(typed=typed):
+                s = self.session()
+                proc = self.start(s)
+                s.type_text(IDC_EDIT, typed)
+                s.click(IDC_INSTALL)
+                self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000))
+                self.assertIn('args /DIR="%s\\" /verysilent /norestart' % stored,
+                              read_text(s.c_drive("velmora-standin.log")))
+                s.click(IDC_FINISH)
+                self.assert_ended(proc)
+                s.close()
+
+    def test_escape_and_enter_do_nothing_and_close_ends_at_any_time(self):
+        package = vendor.package_bytes() * 40  # large and slow: closing lands mid-download
+        self.fault_site(package=package, etag=ETAG, throttle=(65536, 0.2))
+        s = self.session()
+        proc = self.start(s)
+        for vk in (27, 13):  # Escape, Enter
+            s.key(vk)
+            time.sleep(0.3)
+            self.assertIsNone(proc.poll())
+            self.assertTrue(s.controls()[IDC_EDIT]["visible"], "still on the options page")
+        s.click(IDC_INSTALL)
+        self.assertTrue(s.wait_visible(IDC_PROGRESS))
+        partial = s.documents("CorvaneVelmora", ETAG)
+        self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
+        s.click("603,17")  # the caption close button
+        t0 = time.monotonic()
+        self.assert_ended(proc, seconds=15)
+        self.assertLess(time.monotonic() - t0, 10, "closing during the download ends the program promptly")
+        self.assertGreater(os.path.getsize(partial), 0, "the partial file stays for the next run")
+        self.assertFalse(s.wait_window(timeout_ms=100))
+
+    def test_license_link_opens_the_agreement_page(self):
+        self.fault_site()
+        s = self.session()
+        opened = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\http\shell\open\command")
+        proc = self.start(s)
+        s.click(IDC_LINK)
+        self.assertTrue(self.wait_for(lambda: "agreement.html" in read_text(opened)), read_text(opened))
+        self.assertIn("http://127.0.0.1:%d/agreement.html" % PORT, read_text(opened))
+        s.probe("close", harness.WINDOW_TITLE)
+        self.assert_ended(proc)
+
+
+if __name__ == "__main__":
+    unittest.main()
