@@ -14,6 +14,7 @@ Usage: demo.py BUILD_DIR
 """
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -209,6 +210,17 @@ def report(s, shots):
         raise DemoError("; ".join(missing))
 
 
+def port_free(port):
+    with socket.socket() as sock:
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            sock.bind(("127.0.0.1", port))
+            sock.listen()
+        except OSError:
+            return False
+    return True
+
+
 def display_usable():
     display = os.environ.get("DISPLAY")
     if not display:
@@ -232,6 +244,11 @@ def main():
     own_display = None
     s = None
     try:
+        # Another program listening on the port would answer nginx's
+        # readiness check while nginx itself fails to bind.
+        if not port_free(port):
+            raise DemoError("port %d, compiled into the build, is in use by another program; "
+                            "stop it or reconfigure (make build picks a free port)" % port)
         try:
             server.start()
         except RuntimeError as e:
