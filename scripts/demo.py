@@ -1,0 +1,292 @@
+"""Runs the installer under Wine against the bundled local vendor server.
+
+nginx serves the local vendor site (manifest, stand-in setup package,
+licence page) on the port compiled into the build, and the real installer
+runs in a demo copy of the project's prefix (BUILD/wine/demo, kept
+afterwards so what was installed can be looked at).
+
+With a usable X display the person clicks through the installer. Without
+one the demo drives a full install in its own Xvfb display: options page,
+start-at-logon ticked, Install, progress, finish page, Finish; it saves a
+screenshot of each page to out/demo/ and prints what was installed.
+
+Usage: demo.py BUILD_DIR
+"""
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import time
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+os.environ["VELMORA_BUILD"] = BUILD
+os.environ["VELMORA_SOURCE"] = SOURCE
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "servers"))
+
+import harness  # noqa: E402
+import nginx_server  # noqa: E402
+import vendor  # noqa: E402
+
+OUT = os.path.join(SOURCE, "out", "demo")
+SCRIPTS = os.path.join(SOURCE, "scripts")
+TITLE = harness.WINDOW_TITLE
+INSTALL_DIR = "C:\\velmora"
+# The key the installer writes the start-at-logon value to on major version
+# 6 and later (the 64-bit systems' view for 32-bit programs).
+RUN_KEY = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+# The stand-in setup takes a few seconds, as a real one does, so that the
+# progress page stays in view.
+STANDIN_ENV = {"VELMORA_STANDIN_DELAY_MS": "4000"}
+
+# Control IDs of the installer dialog.
+ID_AUTORUN, ID_INSTALL, ID_PROGRESS, ID_PERCENT, ID_FINISH = 1003, 1007, 1008, 1010, 1014
+
+
+class DemoError(Exception):
+    pass
+
+
+class DemoSession(harness.Session):
+    """The demo prefix BUILD/wine/demo: a fresh copy of the project's prefix
+    made at start, left in place at the end."""
+
+    def __init__(self, display, extra_env=None):
+        os.makedirs(os.path.join(BUILD, "wine"), exist_ok=True)
+        base = os.path.join(BUILD, "wine", "prefix")
+        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), base], check=True)
+        self.prefix = os.path.join(BUILD, "wine", "demo")
+        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), base, self.prefix], check=True)
+        self.procs = []
+        self.installer = None
+        self.display = display
+        self.extra_env = extra_env or {}
+
+    def env(self):
+        env = super().env()
+        env["VELMORA_DISPLAY"] = self.display
+        env.update(self.extra_env)
+        return env
+
+    def close(self):
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+            p.wait()
+            for f in (p.stdout, p.stderr):
+                if f:
+                    f.close()
+        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def step(self, what, *probe_args, timeout=90):
+        rc, out = self.probe(*probe_args, timeout=timeout)
+        if rc != 0:
+            state = ""
+            if self.installer and self.installer.poll() is not None:
+                state = "; the installer had ended with exit code %d" % self.installer.returncode
+            raise DemoError("%s (winprobe %s: exit code %d%s)" % (what, probe_args[0], rc, state))
+        return out
+
+    def reg_query(self, key, value):
+        """The data of a registry value, or None."""
+        rc, out = self.run("reg", "query", key, "/v", value)
+        if rc != 0:
+            return None
+        for line in out.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) == 3 and parts[0] == value:
+                return parts[2].strip()
+        return None
+
+
+def prepare_prefix(s):
+    # A 32-bit prefix has no Wow6432Node, yet the installer writes the
+    # start-at-logon value there on version 6 and later (as it would on the
+    # 64-bit systems it mostly meets); create the key so that the option can
+    # take effect in the demo.
+    rc, out = s.run("reg", "add", RUN_KEY, "/f")
+    if rc != 0:
+        raise DemoError("could not create %s in the demo prefix: %s" % (RUN_KEY, out.strip()))
+
+
+def screenshot(s, name):
+    bmp = "demo-%s.bmp" % name
+    s.step("screenshot of the %s page failed" % name, "shot", TITLE, "C:\\" + bmp)
+    png = os.path.join(OUT, name + ".png")
+    subprocess.run(["/usr/bin/convert", s.c_drive(bmp), png], check=True)
+    os.remove(s.c_drive(bmp))
+    return png
+
+
+def visible(s, control_id):
+    tree = s.tree()
+    return bool(tree) and any(c["id"] == control_id and c["visible"] for c in tree["children"])
+
+
+def drive(s):
+    """A full install by mouse input; returns the screenshots."""
+    proc = s.installer = s.start_installer()
+    s.step("the installer window did not appear", "find", TITLE, "30000")
+    time.sleep(1)  # let the skinned controls paint
+    shots = [screenshot(s, "options")]
+
+    s.step("clicking 开机启动Velmora failed", "click", TITLE, str(ID_AUTORUN))
+    time.sleep(0.3)
+    s.step("clicking Install failed", "click", TITLE, str(ID_INSTALL))
+    s.step("the progress page did not appear after Install", "waitvis", TITLE, str(ID_PROGRESS), "1", "20000")
+
+    # The percent text goes away when the setup starts (the status line is
+    # drawn by the control itself, so its new text cannot be read back). The
+    # stand-in setup is slowed down so that the page can be captured meanwhile.
+    s.step("the setup did not start", "waitvis", TITLE, str(ID_PERCENT), "0", "60000")
+    time.sleep(2.5)  # a few one-second steps of the simulated setup progress
+    shots.append(screenshot(s, "progress"))
+    if visible(s, ID_FINISH):
+        raise DemoError("the setup ended before its progress could be captured")
+
+    s.step("the finish page did not appear", "waitvis", TITLE, str(ID_FINISH), "1", "60000")
+    time.sleep(0.5)
+    shots.append(screenshot(s, "finish"))
+
+    s.step("clicking Finish failed", "click", TITLE, str(ID_FINISH))
+    s.step("the installer window did not close after Finish", "gone", TITLE, "30000")
+    try:
+        proc.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        raise DemoError("the installer did not end after Finish")
+    if proc.returncode != 0:
+        raise DemoError("the installer ended with exit code %d" % proc.returncode)
+    return shots
+
+
+def report(s, shots):
+    folder = s.c_drive("velmora")
+    launcher_log = os.path.join(folder, "vlLauncher.log")
+    deadline = time.monotonic() + 15  # the launcher is started as Finish closes the window
+    while not os.path.exists(launcher_log) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    if not os.path.isdir(folder):
+        raise DemoError("nothing was installed: %s does not exist" % folder)
+
+    print("demo: screenshots:")
+    for png in shots:
+        print("  " + png)
+    print("demo: installed into %s (%s):" % (INSTALL_DIR, folder))
+    for root, dirs, files in os.walk(folder):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(root, name)
+            rel = os.path.relpath(path, folder)
+            print("  %s\\%-28s %8d bytes" % (INSTALL_DIR, rel.replace("/", "\\"), os.path.getsize(path)))
+    run_value = s.reg_query(RUN_KEY, "Velmora")
+    print("demo: Run value %s\\Velmora: %s" % (RUN_KEY, run_value if run_value is not None else "(none)"))
+    ini = os.path.join(folder, "config", "config.ini")
+    if os.path.exists(ini):
+        with open(ini, "rb") as f:
+            text = f.read().decode("utf-8", "replace").replace("\r\n", "\n").rstrip("\n")
+        print("demo: %s\\config\\config.ini:" % INSTALL_DIR)
+        for line in text.split("\n"):
+            print("  " + line)
+    started = None
+    if os.path.exists(launcher_log):
+        with open(launcher_log, "rb") as f:
+            started = f.read().decode("utf-8", "replace").strip()
+    print("demo: launcher started: %s" % ("yes (vlLauncher.log: %s)" % started if started else "no"))
+
+    missing = []
+    if not os.path.exists(os.path.join(folder, "vlLauncher.exe")):
+        missing.append("vlLauncher.exe was not installed")
+    if run_value is None:
+        missing.append("the Run value Velmora was not written")
+    if not started:
+        missing.append("the launcher was not started by Finish")
+    if missing:
+        raise DemoError("; ".join(missing))
+
+
+def port_free(port):
+    with socket.socket() as sock:
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            sock.bind(("127.0.0.1", port))
+            sock.listen()
+        except OSError:
+            return False
+    return True
+
+
+def display_usable():
+    display = os.environ.get("DISPLAY")
+    if not display:
+        return None
+    ok = subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+    return display if ok else None
+
+
+def main():
+    for exe in (harness.INSTALLER, harness.WINPROBE, vendor.STANDIN_SETUP):
+        if not os.path.exists(exe):
+            raise DemoError("%s is missing: build first (make build)" % exe)
+    with open(os.path.join(BUILD, ".server_port")) as f:
+        port = int(f.read().strip())
+
+    site = os.path.join(BUILD, "demo-site")
+    shutil.rmtree(site, ignore_errors=True)
+    vendor.make_site(site, port)
+    server = nginx_server.NginxServer(site, os.path.join(BUILD, "demo-nginx"), port)
+    xvfb_state = os.path.join(BUILD, "xvfb.demo")
+    own_display = None
+    s = None
+    try:
+        # Another program listening on the port would answer nginx's
+        # readiness check while nginx itself fails to bind.
+        if not port_free(port):
+            raise DemoError("port %d, compiled into the build, is in use by another program; "
+                            "stop it or reconfigure (make build picks a free port)" % port)
+        try:
+            server.start()
+        except RuntimeError as e:
+            raise DemoError("the local vendor server did not start on 127.0.0.1:%d: %s" % (port, e))
+        print("demo: local vendor server on http://127.0.0.1:%d/ serving %s" % (port, site))
+
+        display = display_usable()
+        if display:
+            s = DemoSession(display, STANDIN_ENV)
+            prepare_prefix(s)
+            print("demo: the installer opens on %s; close it or click through to end the demo." % display)
+            rc = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, harness.INSTALLER],
+                                env=s.env()).returncode
+            print("demo: the installer ended with exit code %d (prefix: %s)" % (rc, s.prefix))
+            return 0
+
+        subprocess.run(["bash", os.path.join(SCRIPTS, "xvfb.sh"), "start", xvfb_state], check=True)
+        with open(xvfb_state) as f:
+            own_display = f.read().split()[0]
+        print("demo: no usable display; driving the installer in Xvfb %s" % own_display)
+        s = DemoSession(own_display, STANDIN_ENV)
+        prepare_prefix(s)
+        os.makedirs(OUT, exist_ok=True)
+        shots = drive(s)
+        report(s, shots)
+        print("demo: done")
+        return 0
+    finally:
+        if s:
+            s.close()
+        server.stop()
+        if own_display:
+            subprocess.run(["bash", os.path.join(SCRIPTS, "xvfb.sh"), "stop", xvfb_state])
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (DemoError, subprocess.CalledProcessError, subprocess.TimeoutExpired, OSError) as e:
+        print("demo: FAILED: %s" % e, file=sys.stderr)
+        sys.exit(1)
