@@ -67,8 +67,8 @@ class DemoSession(harness.Session):
         self.display = display
         self.extra_env = extra_env or {}
 
-    def env(self):
-        env = super().env()
+    def env(self, extra=None):
+        env = super().env(extra)
         env["VELMORA_DISPLAY"] = self.display
         env.update(self.extra_env)
         return env
