@@ -74,15 +74,7 @@ class DemoSession(harness.Session):
         return env
 
     def close(self):
-        for p in self.procs:
-            if p.poll() is None:
-                p.kill()
-            p.wait()
-            for f in (p.stdout, p.stderr):
-                if f:
-                    f.close()
-        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.stop()  # the demo prefix stays, to look at what was installed
 
     def step(self, what, *probe_args, timeout=90):
         rc, out = self.probe(*probe_args, timeout=timeout)

@@ -147,7 +147,8 @@ class Session:
         user = next(u for u in os.listdir(users) if u.lower() != "public")
         return os.path.join(users, user, "Documents", *parts)
 
-    def close(self):
+    def stop(self):
+        """Ends every program of the session; the prefix stays."""
         for p in self.procs:
             if p.poll() is None:
                 p.kill()
@@ -157,6 +158,9 @@ class Session:
                     f.close()
         subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        self.stop()
         shutil.rmtree(self.prefix, ignore_errors=True)
 
 
