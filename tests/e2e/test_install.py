@@ -164,7 +164,7 @@ class InstallerTest(unittest.TestCase):
         s.reg("add", UNINSTALL_KEY, "/v", "Inno Setup: App Path", "/d", "C:\\Games\\Velmora", "/f")
         proc = self.start(s)
         self.assertEqual("C:\\Games\\Velmora", s.controls()[IDC_EDIT]["text"])
-        s.probe("close", harness.WINDOW_TITLE)
+        s.key("18+115")  # Alt+F4 on the options page
         self.assert_ended(proc)
 
     def test_interrupted_download_resumes_on_the_next_run(self):
@@ -258,9 +258,27 @@ class InstallerTest(unittest.TestCase):
                 self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000))
                 self.assertIn('args /DIR="%s\\" /verysilent /norestart' % stored,
                               read_text(s.c_drive("velmora-standin.log")))
-                s.click(IDC_FINISH)
-                self.assert_ended(proc)
+                if stored == "C:":
+                    s.key("18+115")  # Alt+F4 on the finish page: no launcher
+                    self.assert_ended(proc)
+                    self.assertFalse(os.path.exists(s.c_drive("velmora", "vlLauncher.log")))
+                else:
+                    s.click(IDC_FINISH)
+                    self.assert_ended(proc)
                 s.close()
+
+    def test_closing_while_the_setup_runs_leaves_it_running(self):
+        self.fault_site()
+        s = self.session()
+        proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "3000"})
+        s.click(IDC_INSTALL)
+        self.assertTrue(s.wait_visible(IDC_PERCENT, visible=False), "the setup started")
+        s.click("603,17")  # the caption close button
+        self.assert_ended(proc, seconds=10)
+        self.assertNotIn("done", read_text(s.c_drive("velmora-standin.log")), "the program did not wait for it")
+        self.assertTrue(self.wait_for(lambda: "done 0" in read_text(s.c_drive("velmora-standin.log"))),
+                        "the setup ran to its end")
+        self.assertTrue(os.path.exists(s.c_drive("velmora", "vlLauncher.exe")))
 
     def test_escape_and_enter_do_nothing_and_close_ends_at_any_time(self):
         package = vendor.package_bytes() * 40  # large and slow: closing lands mid-download

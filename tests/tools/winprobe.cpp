@@ -9,7 +9,8 @@
 //   winprobe click TITLE ID|X,Y         left click by real mouse input on a control's
 //                                       centre, or at client point X,Y of the window
 //   winprobe type  TITLE ID TEXT        select the control's text, type TEXT as key input
-//   winprobe key   TITLE VK             press and release virtual key VK (decimal)
+//   winprobe key   TITLE VK[+VK...]     press the keys in order, release them in reverse
+//                                       (decimal; 18+115 is Alt+F4)
 //   winprobe waitvis TITLE ID 0|1 MS    wait until the control's visibility is 0 or 1
 //   winprobe gone  TITLE MS             wait until no window has this title
 //   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
@@ -188,6 +189,24 @@ void SendKey(WORD vk, WCHAR ch, DWORD flags) {
     SendInput(2, in, sizeof(INPUT));
 }
 
+// "18+115": each key down in order, then up in reverse order.
+void SendChord(const wchar_t* keys) {
+    std::vector<INPUT> in;
+    for (const wchar_t* p = keys; *p;) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = static_cast<WORD>(wcstoul(p, const_cast<wchar_t**>(&p), 10));
+        in.push_back(i);
+        if (*p == L'+') ++p; else break;
+    }
+    for (size_t n = in.size(); n-- > 0;) {
+        INPUT up = in[n];
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(up);
+    }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
 int Type(HWND top, int id, const wchar_t* text) {
     HWND h = GetDlgItem(top, id);
     if (!h) return 1;
@@ -244,7 +263,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"shot" && argc > 3) return Shot(top, argv[3]);
     if (cmd == L"click" && argc > 3) return Click(top, argv[3]);
     if (cmd == L"type" && argc > 4) return Type(top, _wtoi(argv[3]), argv[4]);
-    if (cmd == L"key" && argc > 3) { Foreground(top); SendKey((WORD)_wtoi(argv[3]), 0, 0); Sleep(100); return 0; }
+    if (cmd == L"key" && argc > 3) { Foreground(top); SendChord(argv[3]); Sleep(100); return 0; }
     if (cmd == L"waitvis" && argc > 5) return WaitVisible(top, _wtoi(argv[3]), _wtoi(argv[4]), wcstoul(argv[5], nullptr, 10));
     if (cmd == L"region") return Region(top);
     return 2;
