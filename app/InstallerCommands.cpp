@@ -1,6 +1,7 @@
 // The installer dialog's commands and its reaction to the worker's events.
 #include "InstallerDlg.h"
 #include "FolderCheck.h"
+#include "InstallerPaths.h"
 #include "InstallWorker.h"
 #include "PostInstall.h"
 #include "SilentSetup.h"
@@ -16,11 +17,6 @@ const UINT_PTR SETUP_PROGRESS_TIMER = 1;
 const UINT SETUP_PROGRESS_PERIOD_MS = 1000;
 
 void ToggleCheck(CChk2Btn& chk) { chk.SetCheck(chk.GetCheck() == 1 ? 0 : 1); }
-
-BOOL IsDirectory(const wchar_t* path) {
-    const DWORD attr = ::GetFileAttributesW(path);
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 

@@ -42,9 +42,7 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     LPITEMIDLIST pidl = nullptr;
     if (SUCCEEDED(::SHGetFolderLocation(nullptr, CSIDL_PERSONAL, nullptr, 0, &pidl)) && pidl) {
         if (::SHGetPathFromIDListW(pidl, m_szDownloadFile) && MakeDownloadFolder(m_szDownloadFile, 260)) {
-            DWORD attr = ::GetFileAttributesW(m_szDownloadFile);
-            if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY))
-                ::CreateDirectoryW(m_szDownloadFile, nullptr);
+            if (!IsDirectory(m_szDownloadFile)) ::CreateDirectoryW(m_szDownloadFile, nullptr);
         } else {
             m_szDownloadFile[0] = L'\0';
         }

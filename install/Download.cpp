@@ -1,4 +1,5 @@
 #include "Download.h"
+#include "AsciiText.h"
 #include "HttpRequest.h"
 #include "InstallNotify.h"
 #include "InstallerDlg.h"
@@ -17,15 +18,6 @@ const DWORD kChunkBytes = 64 * 1024;
 // Looking at the stop signal is a round trip to the Wine server, dearer than
 // a fast read; once in this many milliseconds keeps the stop prompt.
 const DWORD kStopCheckMs = 15;
-
-BOOL EqualsAsciiNoCase(const wchar_t* a, size_t len, const wchar_t* b) {
-    for (size_t i = 0; i < len; ++i) {
-        wchar_t c = a[i];
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-        if (!b[i] || c != b[i]) return FALSE;
-    }
-    return b[len] == L'\0';
-}
 
 BOOL IsDeviceName(const wchar_t* name) {
     // Windows reads the part before the first dot, trailing blanks dropped.
@@ -78,10 +70,6 @@ public:
 private:
     HANDLE m_h = INVALID_HANDLE_VALUE;
 };
-
-void PostProgress(HWND hWndNotify, int percent) {
-    ::PostMessageW(hWndNotify, WM_INSTALL_NOTIFY, INSTALL_NOTIFY_PROGRESS, percent);
-}
 
 }  // namespace
 
@@ -193,7 +181,7 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, i
         const int percent = static_cast<int>(total * 100 / static_cast<LONGLONG>(length));
         if (percent != *pnPercent) {
             *pnPercent = percent;
-            PostProgress(hWndNotify, percent);
+            PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
         }
         if (!request.Continue(static_cast<ULONGLONG>(total), read)) break;
     }
@@ -202,7 +190,7 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, i
     if (!resumable) return TRUE;
 
     const BOOL moved = ::MoveFileExW(partial, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    PostProgress(hWndNotify, *pnPercent);
+    PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, *pnPercent);
     return moved;
 }
 

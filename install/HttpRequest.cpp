@@ -1,4 +1,5 @@
 #include "HttpRequest.h"
+#include "AsciiText.h"
 #include "DecimalText.h"
 #include <cwchar>
 
@@ -7,16 +8,7 @@ const wchar_t kRequestHeaderBlock[] =
 static_assert(sizeof(kRequestHeaderBlock) / sizeof(wchar_t) == kRequestHeaderBlockLength + 1,
               "the header block is 74 characters");
 
-BOOL IsHttpUrl(const wchar_t* url) {
-    static const wchar_t kScheme[] = L"http://";
-    if (!url) return FALSE;
-    for (int i = 0; kScheme[i]; ++i) {
-        wchar_t c = url[i];
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != kScheme[i]) return FALSE;  // also stops at the end of a short url
-    }
-    return TRUE;
-}
+BOOL IsHttpUrl(const wchar_t* url) { return url && StartsWithAsciiNoCase(url, L"http://"); }
 
 BOOL SplitHttpUrl(const wchar_t* rest, wchar_t* host, size_t cchHost,
                   wchar_t* object, size_t cchObject, INTERNET_PORT* port) {

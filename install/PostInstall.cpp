@@ -16,18 +16,6 @@ CShortcutRow ShortcutRowFor(DWORD dwMajorVersion) {
     return {CSIDL_APPDATA, L"\\Microsoft\\Internet Explorer\\Quick Launch\\Velmora.lnk", FALSE};
 }
 
-BOOL JoinFolderPath(wchar_t* path, size_t cchPath, const wchar_t* folder, const wchar_t* tail) {
-    if (cchPath == 0) return FALSE;
-    const size_t nFolder = wcslen(folder), nTail = wcslen(tail);
-    if (nFolder + nTail >= cchPath) {
-        path[0] = L'\0';
-        return FALSE;
-    }
-    wmemmove(path, folder, nFolder);  // folder may be path itself
-    wmemcpy(path + nFolder, tail, nTail + 1);
-    return TRUE;
-}
-
 BOOL FormatLauncherPath(const wchar_t* folder, wchar_t* path, size_t cchPath) {
     return JoinFolderPath(path, cchPath, folder, L"\\vlLauncher.exe");
 }

@@ -3,6 +3,7 @@
 // defined in PostInstall.cpp.
 #pragma once
 #include <windows.h>
+#include "InstallerPaths.h"
 
 // The Run key of the start-at-logon value, chosen by the OS major version
 // alone: the Wow6432Node one from version 6 on.
@@ -16,9 +17,6 @@ struct CShortcutRow {
 };
 CShortcutRow ShortcutRowFor(DWORD dwMajorVersion);
 
-// path (cchPath characters) becomes folder followed by tail. FALSE, with
-// path empty, when that does not fit: a cut-off path names another file.
-BOOL JoinFolderPath(wchar_t* path, size_t cchPath, const wchar_t* folder, const wchar_t* tail);
 
 // The client launcher in the installation folder, "<folder>\vlLauncher.exe".
 BOOL FormatLauncherPath(const wchar_t* folder, wchar_t* path, size_t cchPath);
