@@ -1,7 +1,6 @@
-#include "FolderCheck.h"
-#include "AsciiText.h"
-#include "InstallerPaths.h"
-#include <cstdlib>
+#include "app/FolderCheck.h"
+#include "install/AsciiText.h"
+#include "install/ProductNames.h"
 #include <cwchar>
 
 namespace {
@@ -34,13 +33,11 @@ void CleanInstallFolder(wchar_t* text) {
         if (*p == L'/') *p = L'\\';
 }
 
-BOOL MakeBrowsedInstallFolder(const wchar_t* chosen, wchar_t* out, size_t cchOut) {
-    wchar_t folder[MAX_PATH];
-    const size_t len = wcslen(chosen);
-    if (len >= _countof(folder)) return FALSE;
-    wmemcpy(folder, chosen, len + 1);
+BOOL MakeBrowsedInstallFolder(const wchar_t* chosen, wchar_t (&out)[PATH_CHARS]) {
+    wchar_t folder[PATH_CHARS];
+    if (!CopyWhole(folder, chosen)) return FALSE;
+    const size_t len = wcslen(folder);
     if (len > 0 && folder[len - 1] == L'\\') folder[len - 1] = L'\0';  // a drive root such as D:\ ...
-    if (!JoinFolderPath(folder, _countof(folder), folder, L"\\velmora") || wcslen(folder) >= cchOut) return FALSE;
-    wcscpy_s(out, cchOut, folder);
-    return TRUE;
+    if (!JoinPath(folder, folder, L"\\" VELMORA_FOLDER_NAME)) return FALSE;
+    return CopyWhole(out, folder);
 }

@@ -1,6 +1,7 @@
 // The folder rules of the options page, apart from the window calls.
 #pragma once
 #include <windows.h>
+#include "framework/BoundedText.h"
 
 // The folder check run on every change of the folder text: "X:\" on a
 // present drive (driveList: root strings such as "C:\", each ended by a
@@ -15,5 +16,5 @@ void CleanInstallFolder(wchar_t* text);
 
 // The folder proposed after browsing to chosen: chosen (a drive root loses
 // its "\") followed by "\velmora". FALSE, with out untouched, when that does
-// not fit in cchOut characters: a cut-off folder would name another place.
-BOOL MakeBrowsedInstallFolder(const wchar_t* chosen, wchar_t* out, size_t cchOut);
+// not fit: a cut-off folder would name another place.
+BOOL MakeBrowsedInstallFolder(const wchar_t* chosen, wchar_t (&out)[PATH_CHARS]);

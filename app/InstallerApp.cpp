@@ -1,6 +1,6 @@
-#include "InstallerApp.h"
-#include "InstallerDlg.h"
-#include "WorkerStop.h"
+#include "app/InstallerApp.h"
+#include "app/InstallerDlg.h"
+#include "install/InstallWorker.h"
 #include <commctrl.h>
 
 CInstallerApp theApp;

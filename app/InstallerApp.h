@@ -1,6 +1,6 @@
 // The application object: builds the installer dialog and runs it.
 #pragma once
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CInstallerApp : public CWinApp {
 public:

@@ -1,13 +1,14 @@
 // The installer dialog's commands and its reaction to the worker's events.
-#include "InstallerDlg.h"
-#include "FolderCheck.h"
-#include "InstallerPaths.h"
-#include "InstallWorker.h"
-#include "PostInstall.h"
-#include "SilentSetup.h"
-#include "VendorServer.h"
+#include "app/InstallerDlg.h"
+#include "app/FolderCheck.h"
+#include "framework/afxfile.h"
+#include "framework/afxshell.h"
+#include "install/InstallWorker.h"
+#include "install/PostInstall.h"
+#include "install/ProductNames.h"
+#include "install/SilentSetup.h"
+#include "install/VendorServer.h"
 #include <shellapi.h>
-#include <shlobj.h>
 #include <cwchar>
 #include <vector>
 
@@ -27,17 +28,14 @@ BOOL CInstallerDlg::PreTranslateMessage(MSG* pMsg) {
 }
 
 void CInstallerDlg::OnBnClickedBrowse() {
-    wchar_t szPath[260] = {};
+    wchar_t szPath[PATH_CHARS] = {};
     BROWSEINFOW bi = {};
     bi.hwndOwner = m_hWnd;
     bi.pszDisplayName = szPath;
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    LPITEMIDLIST pidl = ::SHBrowseForFolderW(&bi);
-    if (!pidl) return;
-    const BOOL bPath = ::SHGetPathFromIDListW(pidl, szPath);
-    ::CoTaskMemFree(pidl);
+    const CItemIdList pidl(::SHBrowseForFolderW(&bi));
     // A folder too long for "\velmora" leaves the folder as it was.
-    if (!bPath || !MakeBrowsedInstallFolder(szPath, m_szInstallDir, _countof(m_szInstallDir))) return;
+    if (!pidl.GetPath(szPath) || !MakeBrowsedInstallFolder(szPath, m_szInstallDir)) return;
     SetDlgItemText(IDC_EDIT_INSTALL_DIR, m_szInstallDir);
 }
 
@@ -51,13 +49,13 @@ void CInstallerDlg::OnBnClickedAgree() {
 }
 
 void CInstallerDlg::OnStnClickedLicense() {
-    wchar_t szUrl[256];
-    if (GetLicenseUrl(szUrl, _countof(szUrl))) ::ShellExecuteW(nullptr, L"open", szUrl, nullptr, nullptr, SW_SHOW);
+    wchar_t szUrl[URL_CHARS];
+    if (GetLicenseUrl(szUrl)) ::ShellExecuteW(nullptr, L"open", szUrl, nullptr, nullptr, SW_SHOW);
 }
 
 void CInstallerDlg::OnEnChangeInstallDir() {
-    wchar_t szText[260] = {};
-    m_editInstallDir.GetWindowText(szText, _countof(szText));
+    wchar_t szText[PATH_CHARS] = {};
+    m_editInstallDir.GetWindowText(szText);
     const DWORD cch = ::GetLogicalDriveStringsW(0, nullptr);
     std::vector<wchar_t> drives(cch + 2, L'\0');  // stays an empty list if the call fails
     ::GetLogicalDriveStringsW(cch, drives.data());
@@ -67,16 +65,13 @@ void CInstallerDlg::OnEnChangeInstallDir() {
 }
 
 void CInstallerDlg::OnBnClickedInstall() {
-    wchar_t szText[260] = {};
-    m_editInstallDir.GetWindowText(szText, _countof(szText));
-    CleanInstallFolder(szText);
-    wcsncpy_s(m_szInstallDir, _countof(m_szInstallDir), szText, _TRUNCATE);
+    m_editInstallDir.GetWindowText(m_szInstallDir);
+    CleanInstallFolder(m_szInstallDir);
 
     // The package goes into the download folder; it must exist and hold the
     // package's name without cutting it off.
-    wchar_t szPackage[260];
-    if (!IsDirectory(m_szDownloadFile) ||
-        !JoinFolderPath(szPackage, _countof(szPackage), m_szDownloadFile, L"velmora.exe")) {
+    wchar_t szPackage[PATH_CHARS];
+    if (!IsDirectory(m_szDownloadFile) || !JoinPath(szPackage, m_szDownloadFile, VELMORA_PACKAGE_NAME)) {
         MessageBox(m_szDownloadFile, L"无法创建下载目录", MB_OK);
         return;
     }
@@ -93,7 +88,7 @@ void CInstallerDlg::OnBnClickedInstall() {
     m_staticStatus.ShowWindow(SW_SHOW);
     m_staticPercent.ShowWindow(SW_SHOW);
 
-    wcscpy_s(m_szDownloadFile, _countof(m_szDownloadFile), szPackage);
+    CopyWhole(m_szDownloadFile, szPackage);
     StartInstallWorker(InstallThreadProc, this);
 }
 
@@ -101,9 +96,9 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
     switch (wParam) {
     case INSTALL_NOTIFY_PROGRESS: {
         // The worker stored the value before posting; lParam is not read.
-        m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(m_nDownloadPercent), 0);
+        m_progress.SetPos(m_nDownloadPercent);
         wchar_t szPercent[16];
-        swprintf_s(szPercent, _countof(szPercent), L"%d%%", m_nDownloadPercent);
+        FormatWhole(szPercent, L"%d%%", m_nDownloadPercent);
         m_staticPercent.SetText(szPercent);
         break;
     }
@@ -137,15 +132,15 @@ void CInstallerDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != SETUP_PROGRESS_TIMER) return;
     // Simulated setup progress: 5, 8, 11, ... one step a second; the bar
     // itself stays within its range.
-    m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(m_nDownloadPercent), 0);
+    m_progress.SetPos(m_nDownloadPercent);
     m_nDownloadPercent += 3;
     SetTimer(SETUP_PROGRESS_TIMER, SETUP_PROGRESS_PERIOD_MS, nullptr);
 }
 
 void CInstallerDlg::OnBnClickedFinish() {
-    wchar_t szLauncher[260];
+    wchar_t szLauncher[PATH_CHARS];
     // A launcher path that does not fit would start some other program.
-    if (m_chkRunClient.GetCheck() == 1 && FormatLauncherPath(m_szInstallDir, szLauncher, _countof(szLauncher))) {
+    if (m_chkRunClient.GetCheck() == 1 && FormatLauncherPath(m_szInstallDir, szLauncher)) {
         SHELLEXECUTEINFOW sei;
         PrepareShellExecute(&sei, m_osvi.dwMajorVersion, szLauncher, nullptr);
         if (::ShellExecuteExW(&sei) && sei.hProcess) ::CloseHandle(sei.hProcess);

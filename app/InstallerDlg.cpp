@@ -1,8 +1,10 @@
-#include "InstallerDlg.h"
-#include "InstallNotify.h"
-#include "InstallerPaths.h"
-#include <shlobj.h>
-#include <cwchar>
+#include "app/InstallerDlg.h"
+#include "app/InstallerPaths.h"
+#include "framework/afxfile.h"
+#include "framework/afxshell.h"
+#include "install/InstallWorker.h"
+#include "install/ProductNames.h"
+#include <cstring>
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_WM_PAINT()
@@ -30,7 +32,7 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     m_osvi.dwOSVersionInfoSize = sizeof(m_osvi);
     ::GetVersionExW(&m_osvi);
 
-    wcsncpy_s(m_szInstallDir, _countof(m_szInstallDir), L"C:\\velmora", _TRUNCATE);
+    CopyWhole(m_szInstallDir, VELMORA_DEFAULT_FOLDER);
 
     // An earlier installation's folder replaces the default.
     DetectInstalledPath(m_szInstallDir);
@@ -39,15 +41,9 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     QueryUpgradeInfo(m_szDownloadUrl);
 
     // Download folder: Documents\CorvaneVelmora\, created when missing.
-    LPITEMIDLIST pidl = nullptr;
-    if (SUCCEEDED(::SHGetFolderLocation(nullptr, CSIDL_PERSONAL, nullptr, 0, &pidl)) && pidl) {
-        if (::SHGetPathFromIDListW(pidl, m_szDownloadFile) && MakeDownloadFolder(m_szDownloadFile, 260)) {
-            if (!IsDirectory(m_szDownloadFile)) ::CreateDirectoryW(m_szDownloadFile, nullptr);
-        } else {
-            m_szDownloadFile[0] = L'\0';
-        }
-        ::CoTaskMemFree(pidl);
-    }
+    if (AfxGetSpecialFolder(CSIDL_PERSONAL, m_szDownloadFile) && MakeDownloadFolder(m_szDownloadFile) &&
+        !IsDirectory(m_szDownloadFile))
+        ::CreateDirectoryW(m_szDownloadFile, nullptr);
 }
 
 void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
@@ -103,8 +99,8 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 
 BOOL CInstallerDlg::OnInitDialog() {
     CDlgEx::OnInitDialog();
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
     SetTitle();
 
     m_nCaptionHeight = -1;
@@ -112,11 +108,12 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_nBtnRight = 10;
     m_nBtnTop = 10;
     m_nBtnGap = 10;
-    HBITMAP hMin = LoadSkin(IDB_SKIN_MINIMIZE);
-    HBITMAP hClose = LoadSkin(IDB_SKIN_CLOSE);
-    SetSkin(LoadSkin(IDB_SKIN_BACKGROUND), hClose, hMin);  // the window becomes 622x422
-    ::DeleteObject(hClose);
-    ::DeleteObject(hMin);
+    {
+        CBitmap bmpMin, bmpClose;  // the caption buttons copy their strips
+        bmpMin.Attach(LoadSkin(IDB_SKIN_MINIMIZE));
+        bmpClose.Attach(LoadSkin(IDB_SKIN_CLOSE));
+        SetSkin(LoadSkin(IDB_SKIN_BACKGROUND), bmpClose, bmpMin);  // the window becomes 622x422
+    }
 
     // Options page.
     GetDlgItem(IDC_GROUP_INSTALL_DIR)->MoveWindow(23, 270, 492, 38, TRUE);

@@ -1,22 +1,22 @@
 // The installer's one dialog, which is also the record of the install run.
 #pragma once
-#include "afxwin.h"
-#include "resource.h"
-#include "DlgEx.h"
-#include "BtnEx.h"
-#include "Chk2Btn.h"
-#include "ImgProgress.h"
-#include "StaticEx.h"
+#include "framework/afxwin.h"
+#include "framework/BoundedText.h"
+#include "res/resource.h"
+#include "skin/DlgEx.h"
+#include "controls/BtnEx.h"
+#include "controls/Chk2Btn.h"
+#include "controls/ImgProgress.h"
+#include "controls/StaticEx.h"
 
 class CInstallerDlg : public CDlgEx {
 public:
     explicit CInstallerDlg(CWnd* pParent = nullptr);
 
-    // Construction-time probes (install/).
-    BOOL DetectInstalledPath(wchar_t* folder);
-    BOOL QueryUpgradeInfo(wchar_t* url);
-
-    // Install steps, run by the worker (install/).
+    // Construction-time probes and the install steps the worker runs: each
+    // hands the fields it reads to the workflow in install/ (InstallerSteps.cpp).
+    BOOL DetectInstalledPath(wchar_t* folder);  // PATH_CHARS characters, or null
+    BOOL QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]);
     BOOL DownloadFile(const wchar_t* url, const wchar_t* path);
     BOOL RunSetup();
     BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters);
@@ -63,9 +63,13 @@ public:
     CStaticEx m_staticDoneHint;
     CChk2Btn m_chkRunClient;
 
-    wchar_t m_szInstallDir[260] = {};
-    wchar_t m_szDownloadUrl[256] = {};
-    wchar_t m_szDownloadFile[260] = {};
+    wchar_t m_szInstallDir[PATH_CHARS] = {};
+    wchar_t m_szDownloadUrl[URL_CHARS] = {};
+    wchar_t m_szDownloadFile[PATH_CHARS] = {};
     int m_nDownloadPercent = 0;
     OSVERSIONINFOW m_osvi = {};
 };
+
+// The install worker's thread entry; the parameter is the CInstallerDlg.
+// Returns 0.
+DWORD WINAPI InstallThreadProc(LPVOID pParam);

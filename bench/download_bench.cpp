@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-#include "Download.h"
-#include "HttpRequest.h"
+#include "install/Download.h"
+#include "install/HttpRequest.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ double Now() {
 long long BareLoop(const wchar_t* url, DWORD* headerBytes) {
     wchar_t host[260], object[512];
     INTERNET_PORT port = 0;
-    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, 260, object, 512, &port)) return -1;
+    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, object, &port)) return -1;
     HINTERNET hInternet = InternetOpenW(L"JQV", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     HINTERNET hConnect = InternetConnectW(hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     HINTERNET hRequest = HttpOpenRequestW(hConnect, L"GET", object, L"HTTP/1.1", nullptr, nullptr,

@@ -1,4 +1,4 @@
-#include "BtnEx.h"
+#include "controls/BtnEx.h"
 
 BEGIN_MESSAGE_MAP(CBtnEx, CSkinButton)
     ON_WM_SETCURSOR()
@@ -35,18 +35,14 @@ void CBtnEx::SetToolTipText(const CString& strTip) {
 }
 
 void CBtnEx::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
-    CDC target;
-    target.Attach(lpDIS->hDC);
-    {
-        // The drawing keeps the size last read, not the item rectangle.
-        CSkinPaintBuffer buffer(&target, m_rect.Width(), m_rect.Height());
-        const int nState = SkinSelectState(lpDIS->itemState, m_bHover, &m_bPressed);
-        DrawParentBackground(buffer.GetDC());
-        DrawImage(buffer.GetDC(), nState);
-        DrawLabel(buffer.GetDC(), nState);
-        buffer.Present();
-    }
-    target.Detach();
+    CDCHandle target(lpDIS->hDC);
+    // The drawing keeps the size last read, not the item rectangle.
+    CSkinPaintBuffer buffer(&target, m_rect.Width(), m_rect.Height());
+    const int nState = SkinSelectState(lpDIS->itemState, m_bHover, &m_bPressed);
+    DrawParentBackground(buffer.GetDC());
+    DrawImage(buffer.GetDC(), nState);
+    DrawLabel(buffer.GetDC(), nState);
+    buffer.Present();
 }
 
 void CBtnEx::DrawImage(CDC* pDC, int nState) {
@@ -64,27 +60,22 @@ void CBtnEx::DrawImage(CDC* pDC, int nState) {
     tmp.CreateCompatibleDC(pDC);
     CBitmap bmp;
     bmp.CreateCompatibleBitmap(pDC, iw, ih);
-    HGDIOBJ hOld = tmp.SelectObject(bmp.m_hObject);
+    CSelectGuard selected(&tmp, bmp.m_hObject);
     tmp.FillSolidRect(0, 0, iw, ih, SKIN_KEY_COLOR);
     m_imgList.Draw(&tmp, nState, CPoint(0, 0), ILD_TRANSPARENT);
     ::TransparentBlt(pDC->m_hDC, 0, 0, bw, bh, tmp.m_hDC, 0, 0, iw, ih, SKIN_KEY_COLOR);
-    tmp.SelectObject(hOld);
 }
 
 void CBtnEx::DrawLabel(CDC* pDC, int nState) {
     if (m_strText.IsEmpty()) return;
     pDC->SetBkMode(TRANSPARENT);
     pDC->SetTextColor(LabelColor(nState == SKIN_STATE_DISABLED));
-    LOGFONTW lf = {};
-    ::GetObjectW(SkinControlFont(this, DEFAULT_GUI_FONT), sizeof(lf), &lf);
-    lf.lfHeight = -12;
     CFont font;
-    font.CreateFontIndirect(&lf);
-    HGDIOBJ hOld = pDC->SelectObject(font.m_hObject);
+    font.CreateDerivedFont(SkinControlFont(this, DEFAULT_GUI_FONT), -12);
+    CSelectGuard selected(pDC, font);
     CRect rc;
     GetClientRect(&rc);
     pDC->DrawText(m_strText, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    pDC->SelectObject(hOld);
 }
 
 BOOL CBtnEx::OnSetCursor(CWnd*, UINT, UINT) {

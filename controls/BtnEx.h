@@ -2,7 +2,7 @@
 // from one skin strip, drawn over the parent's background, with an optional
 // centred label, hand cursor and tooltip.
 #pragma once
-#include "SkinButton.h"
+#include "controls/SkinButton.h"
 
 class CBtnEx : public CSkinButton {
 public:

@@ -1,4 +1,4 @@
-#include "Chk2Btn.h"
+#include "controls/Chk2Btn.h"
 
 int CheckBoxImageIndex(UINT itemState, int nCheck, BOOL bHover, BOOL* pbPressed) {
     const SkinState state = SkinSelectState(itemState, bHover, pbPressed);
@@ -33,8 +33,7 @@ BOOL CChk2Btn::SetImage(CBitmap* pBitmap) {
 }
 
 void CChk2Btn::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
-    CDC target;
-    target.Attach(lpDIS->hDC);
+    CDCHandle target(lpDIS->hDC);
     CRect rcText;
     target.DrawText(m_strText, -1, &rcText, DT_CALCRECT);
     SIZE fit;
@@ -43,25 +42,21 @@ void CChk2Btn::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
         SetWindowPos(nullptr, 0, 0, fit.cx, fit.cy, SWP_NOZORDER | SWP_NOMOVE);
         GetWindowRect(&m_rect);
     }
-    {
-        CSkinPaintBuffer buffer(&target, m_rect.Width(), m_rect.Height());
-        const int nState = CheckBoxImageIndex(lpDIS->itemState, m_nCheck, m_bHover, &m_bPressed);
-        DrawParentBackground(buffer.GetDC());
-        if (m_imgList.GetSafeHandle()) m_imgList.Draw(buffer.GetDC(), nState, CPoint(0, 0), ILD_TRANSPARENT);
-        DrawLabel(buffer.GetDC(), nState);
-        buffer.Present();
-    }
-    target.Detach();
+    CSkinPaintBuffer buffer(&target, m_rect.Width(), m_rect.Height());
+    const int nState = CheckBoxImageIndex(lpDIS->itemState, m_nCheck, m_bHover, &m_bPressed);
+    DrawParentBackground(buffer.GetDC());
+    if (m_imgList.GetSafeHandle()) m_imgList.Draw(buffer.GetDC(), nState, CPoint(0, 0), ILD_TRANSPARENT);
+    DrawLabel(buffer.GetDC(), nState);
+    buffer.Present();
 }
 
 void CChk2Btn::DrawLabel(CDC* pDC, int nState) {
     if (m_strText.IsEmpty()) return;
     pDC->SetBkMode(TRANSPARENT);
     pDC->SetTextColor(LabelColor(nState == 6));
-    HGDIOBJ hOld = pDC->SelectObject(SkinControlFont(this, DEFAULT_GUI_FONT));
+    CSelectGuard selected(pDC, SkinControlFont(this, DEFAULT_GUI_FONT));
     CRect rc;
     GetClientRect(&rc);
     rc.left += m_nImageWidth + 5;
     pDC->DrawText(m_strText, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    pDC->SelectObject(hOld);
 }

@@ -1,7 +1,7 @@
 // Skinned check box: a box image from a seven-state skin strip and the
 // window text. The check state lives only in m_nCheck; the owner changes it.
 #pragma once
-#include "SkinButton.h"
+#include "controls/SkinButton.h"
 
 // Image index of the check box for a draw: 0-2 unchecked normal, hover,
 // pressed; 3-5 the same checked; 6 disabled.

@@ -1,4 +1,4 @@
-#include "ImgProgress.h"
+#include "controls/ImgProgress.h"
 #include <cwchar>
 
 ProgressFill ProgressFillPieces(int pos, int lower, int upper, const RECT& rcFill) {
@@ -72,36 +72,34 @@ void CImgProgress::OnPaint() {
 void CImgProgress::DrawBack(CDC* pDC) {
     CDC tmp;
     tmp.CreateCompatibleDC(pDC);
-    HGDIOBJ hOld = m_hBmpBack ? tmp.SelectObject(m_hBmpBack) : nullptr;
+    CSelectGuard selected(&tmp, m_hBmpBack);
     ::TransparentBlt(pDC->m_hDC, 0, 0, m_rcBar.Width(), m_rcBar.Height(), tmp.m_hDC, 0, 0, m_rcBar.Width(),
                      m_rcBar.Height(), SKIN_KEY_COLOR);
-    if (hOld) tmp.SelectObject(hOld);
 }
 
 void CImgProgress::DrawFill(CDC* pDC) {
     int lower = 0, upper = 0;
-    const int pos = static_cast<int>(SendMessage(PBM_GETPOS, 0, 0));
+    const int pos = GetPos();
     GetRange(&lower, &upper);
     const ProgressFill f = ProgressFillPieces(pos, lower, upper, m_rcFill);
     if (f.w <= 0) return;
     const int fh = m_rcFill.Height();
     CDC tmp;
     tmp.CreateCompatibleDC(pDC);
-    HGDIOBJ hOld = m_hBmpFill ? tmp.SelectObject(m_hBmpFill) : nullptr;
+    CSelectGuard selected(&tmp, m_hBmpFill);
     ::TransparentBlt(pDC->m_hDC, f.leftDst, m_rcFill.top, f.leftW, fh, tmp.m_hDC, f.leftSrc, 0, f.leftW, fh,
                      SKIN_KEY_COLOR);
     ::TransparentBlt(pDC->m_hDC, f.rightDst, m_rcFill.top, f.rightW, fh, tmp.m_hDC, f.rightSrc, 0, f.rightW, fh,
                      SKIN_KEY_COLOR);
-    if (hOld) tmp.SelectObject(hOld);
 }
 
 void CImgProgress::DrawPercent(CDC* pDC) {
     int lower = 0, upper = 0, pct = 0;
     GetRange(&lower, &upper);
-    const int pos = static_cast<int>(SendMessage(PBM_GETPOS, 0, 0));
+    const int pos = GetPos();
     if (!ProgressPercent(pos, lower, upper, &pct)) return;
     wchar_t text[16];
-    swprintf_s(text, _countof(text), L"%d%%", pct);
+    FormatWhole(text, L"%d%%", pct);
     pDC->SetTextColor(m_crPercent);
     pDC->SetBkMode(TRANSPARENT);
     pDC->DrawText(text, -1, &m_rcBar, DT_CENTER | DT_VCENTER);

@@ -2,7 +2,7 @@
 // a fill strip, over the parent's background. Position and range stay the
 // platform control's own.
 #pragma once
-#include "SkinControl.h"
+#include "controls/SkinCtrl.h"
 
 // Where the fill of a paint goes: w pixels from rcFill.left, the first half
 // from the fill strip's beginning, the rest from its end.

@@ -1,4 +1,4 @@
-#include "SkinButton.h"
+#include "controls/SkinButton.h"
 
 BEGIN_MESSAGE_MAP(CSkinButton, CSkinCtrl<CButton>)
     ON_SKIN_HOVER_TRACKING()

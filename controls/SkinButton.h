@@ -2,7 +2,7 @@
 // button with a skin strip, a label, hover tracking, the pressed latch and
 // a tooltip relay.
 #pragma once
-#include "SkinControl.h"
+#include "controls/SkinCtrl.h"
 
 class CSkinButton : public CSkinCtrl<CButton> {
 public:

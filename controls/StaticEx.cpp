@@ -1,4 +1,4 @@
-#include "StaticEx.h"
+#include "controls/StaticEx.h"
 #include <cwchar>
 
 std::vector<CString> WrapLabelText(const CString& text, int width,
@@ -53,15 +53,9 @@ BOOL CStaticEx::SetImage(HBITMAP hBitmap) {
 }
 
 HFONT CStaticEx::GetLabelFont() {
-    if (m_font.m_hObject) return m_font;
-    LOGFONTW lf = {};
-    ::GetObjectW(SkinControlFont(this, SYSTEM_FONT), sizeof(lf), &lf);
-    lf.lfHeight = m_nFontHeight != 0 ? m_nFontHeight : -12;
-    if (m_nFontWeight != -1) lf.lfWeight = m_nFontWeight;
-    if (m_nFontWidth != 0) lf.lfWidth = m_nFontWidth;
-    if (m_bUnderline) lf.lfUnderline = static_cast<BYTE>(m_bUnderline);
-    wcsncpy_s(lf.lfFaceName, _countof(lf.lfFaceName), L"微软雅黑", 4);
-    m_font.CreateFontIndirect(&lf);
+    if (!m_font.m_hObject)
+        m_font.CreateDerivedFont(SkinControlFont(this, SYSTEM_FONT), m_nFontHeight != 0 ? m_nFontHeight : -12,
+                                 m_nFontWeight, L"微软雅黑", m_nFontWidth, m_bUnderline);
     return m_font;
 }
 
@@ -76,9 +70,10 @@ void CStaticEx::OnPaint() {
 }
 
 void CStaticEx::DrawLabelBackground(CDC* pDC) {
-    const int nSaved = pDC->SaveDC();
-    DrawParentBackground(pDC);
-    pDC->RestoreDC(nSaved);
+    {
+        CSaveDC state(pDC);
+        DrawParentBackground(pDC);
+    }
 
     CRect rc;
     GetWindowRect(&rc);
@@ -108,7 +103,7 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
 
     pDC->SetBkMode(TRANSPARENT);
     pDC->SetTextColor(m_bHoverColor && m_bHover ? m_crHover : m_crText);
-    HGDIOBJ hOldFont = pDC->SelectObject(GetLabelFont());
+    CSelectGuard selected(pDC, GetLabelFont());
 
     // An average character width and the line height from a probe text; the
     // length passed counts the terminating NUL too.
@@ -118,13 +113,9 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
     const int lineH = rcProbe.Height();
     CRect rcLine(rcArea.left, rcArea.top, rcArea.right, rcArea.top + lineH);
 
-    if (avgW > rcArea.Width()) {
-        pDC->SelectObject(hOldFont);
-        return 0;
-    }
+    if (avgW > rcArea.Width()) return 0;
     if (nFormat & DT_SINGLELINE) {
         pDC->DrawText(m_strText, -1, &rcLine, nFormat);
-        pDC->SelectObject(hOldFont);
         return 0;
     }
 
@@ -141,7 +132,6 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
             pDC->DrawText(line, line.GetLength(), &rcLine, nFormat);
         rcLine.OffsetRect(0, lineH + m_nLineSpacing);
     }
-    pDC->SelectObject(hOldFont);
 
     // Grow to the lines; never shrink, keep position and width.
     const int total = LabelTextHeight(static_cast<int>(lines.size()), lineH, m_nLineSpacing);

@@ -3,7 +3,7 @@
 // one side and a coloured prefix; it grows to fit its lines and can react
 // to the mouse like a link.
 #pragma once
-#include "SkinControl.h"
+#include "controls/SkinCtrl.h"
 #include <functional>
 #include <vector>
 

@@ -1,6 +1,6 @@
 // Wrappers of the standard controls the program subclasses or creates.
 #pragma once
-#include "afxwnd.h"
+#include "framework/afxwnd.h"
 #include <commctrl.h>
 
 class CButton : public CWnd {

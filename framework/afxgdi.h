@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
-#include "afxgeom.h"
+#include "framework/afxgeom.h"
 
 class CWnd;
 
@@ -38,11 +38,22 @@ class CFont : public CGdiObject {
 public:
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
     BOOL CreateFontIndirect(const LOGFONTW* lf) { return Attach(::CreateFontIndirectW(lf)); }
-    int GetLogFont(LOGFONTW* lf) const { return ::GetObjectW(m_hObject, sizeof(LOGFONTW), lf); }
+    // A font like hBase with the given height and, where given, weight
+    // (-1 keeps the base's), width (0 keeps), underline (FALSE keeps) and
+    // face name (null keeps).
+    BOOL CreateDerivedFont(HFONT hBase, int nHeight, int nWeight = -1, const wchar_t* pszFace = nullptr,
+                           int nWidth = 0, BOOL bUnderline = FALSE);
 };
 
-// A device context. Deletes a DC it created (CreateCompatibleDC); an
-// attached foreign DC must be detached before destruction.
+class CRgn : public CGdiObject {
+public:
+    operator HRGN() const { return static_cast<HRGN>(m_hObject); }
+    BOOL CreateRectRgn(int x1, int y1, int x2, int y2) { return Attach(::CreateRectRgn(x1, y1, x2, y2)); }
+    int CombineRgn(HRGN hSrc1, HRGN hSrc2, int nMode) { return ::CombineRgn(*this, hSrc1, hSrc2, nMode); }
+};
+
+// A device context. Deletes a DC it created (CreateCompatibleDC); a DC it
+// does not own is held by one of the classes below instead.
 class CDC {
 public:
     HDC m_hDC = nullptr;
@@ -54,8 +65,6 @@ public:
 
     operator HDC() const { return m_hDC; }
     HDC GetSafeHdc() const { return m_hDC; }
-    void Attach(HDC h) { m_hDC = h; }
-    HDC Detach() { HDC h = m_hDC; m_hDC = nullptr; return h; }
 
     BOOL CreateCompatibleDC(CDC* pDC) {
         m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
@@ -88,6 +97,14 @@ public:
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 };
 
+// A DC someone else owns (a message's wParam, a DRAWITEMSTRUCT's hDC): used,
+// never released.
+class CDCHandle : public CDC {
+public:
+    explicit CDCHandle(HDC hDC) { m_hDC = hDC; }
+    ~CDCHandle() override { m_hDC = nullptr; }
+};
+
 // BeginPaint/EndPaint for one WM_PAINT.
 class CPaintDC : public CDC {
 public:
@@ -96,6 +113,41 @@ public:
     PAINTSTRUCT m_ps{};
 private:
     HWND m_hWndPaint;
+};
+
+// GetDC/ReleaseDC of a window's client area.
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+private:
+    HWND m_hWndClient;
+};
+
+// Selects an object into a DC for the rest of the scope; the object that was
+// selected before comes back on exit.
+class CSelectGuard {
+public:
+    CSelectGuard(CDC* pDC, HGDIOBJ hObject) : m_hDC(pDC->m_hDC), m_hOld(::SelectObject(m_hDC, hObject)) {}
+    ~CSelectGuard() { if (m_hOld) ::SelectObject(m_hDC, m_hOld); }
+    CSelectGuard(const CSelectGuard&) = delete;
+    CSelectGuard& operator=(const CSelectGuard&) = delete;
+private:
+    HDC m_hDC;
+    HGDIOBJ m_hOld;
+};
+
+// Saves a DC's whole state (selections, colours, modes, origins) and
+// restores it on scope exit.
+class CSaveDC {
+public:
+    explicit CSaveDC(CDC* pDC) : m_hDC(pDC->m_hDC), m_nSaved(::SaveDC(m_hDC)) {}
+    ~CSaveDC() { if (m_nSaved) ::RestoreDC(m_hDC, m_nSaved); }
+    CSaveDC(const CSaveDC&) = delete;
+    CSaveDC& operator=(const CSaveDC&) = delete;
+private:
+    HDC m_hDC;
+    int m_nSaved;
 };
 
 // Owns one image list.

@@ -1,7 +1,8 @@
 // The framework layer: MFC's names for what this program uses of it.
 #pragma once
-#include "afxstr.h"
-#include "afxgeom.h"
-#include "afxgdi.h"
-#include "afxwnd.h"
-#include "afxctl.h"
+#include "framework/afxstr.h"
+#include "framework/afxgeom.h"
+#include "framework/afxgdi.h"
+#include "framework/afxwnd.h"
+#include "framework/afxctl.h"
+#include "framework/BoundedText.h"

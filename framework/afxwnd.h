@@ -1,9 +1,9 @@
 // Windows, message maps, dialogs and the application object.
 #pragma once
 #include <windows.h>
-#include "afxstr.h"
-#include "afxgeom.h"
-#include "afxgdi.h"
+#include "framework/afxstr.h"
+#include "framework/afxgeom.h"
+#include "framework/afxgdi.h"
 
 class CWnd;
 class CDataExchange;
@@ -148,7 +148,8 @@ public:
     CWnd* GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
     void SetDlgItemText(int nID, LPCWSTR text) { ::SetDlgItemTextW(m_hWnd, nID, text); }
     void SetWindowText(LPCWSTR text) { ::SetWindowTextW(m_hWnd, text); }
-    int GetWindowText(LPWSTR buf, int nMax) const { return ::GetWindowTextW(m_hWnd, buf, nMax); }
+    template <size_t N>
+    int GetWindowText(wchar_t (&buf)[N]) const { return ::GetWindowTextW(m_hWnd, buf, static_cast<int>(N)); }
     void GetWindowText(CString& str) const;
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)); }

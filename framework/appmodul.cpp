@@ -1,5 +1,5 @@
 // Program entry: hands control to the one application object.
-#include "afxwnd.h"
+#include "framework/afxwnd.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
     CWinApp* pApp = AfxGetApp();

@@ -1,4 +1,4 @@
-#include "afxwnd.h"
+#include "framework/afxwnd.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)

@@ -1,4 +1,4 @@
-#include "afxwnd.h"
+#include "framework/afxwnd.h"
 
 static CWinApp* g_pApp = nullptr;
 

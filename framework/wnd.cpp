@@ -1,4 +1,4 @@
-#include "afxwnd.h"
+#include "framework/afxwnd.h"
 #include <map>
 #include <memory>
 
@@ -139,10 +139,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         (this->*e->pfn)();
         break;
     case AfxSig_bD: {
-        CDC dc;
-        dc.Attach(reinterpret_cast<HDC>(wParam));
+        CDCHandle dc(reinterpret_cast<HDC>(wParam));
         r = (this->*reinterpret_cast<BOOL (CWnd::*)(CDC*)>(e->pfn))(&dc);
-        dc.Detach();
         break;
     }
     case AfxSig_lp:

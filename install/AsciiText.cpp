@@ -1,4 +1,4 @@
-#include "AsciiText.h"
+#include "install/AsciiText.h"
 
 namespace {
 

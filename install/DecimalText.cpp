@@ -1,4 +1,4 @@
-#include "DecimalText.h"
+#include "install/DecimalText.h"
 #include <climits>
 
 namespace {

@@ -1,10 +1,8 @@
-#include "Download.h"
-#include "AsciiText.h"
-#include "HttpRequest.h"
-#include "InstallNotify.h"
-#include "InstallerDlg.h"
-#include "WorkerStop.h"
-#include <cstdio>
+#include "install/Download.h"
+#include "framework/afxfile.h"
+#include "install/AsciiText.h"
+#include "install/HttpRequest.h"
+#include "install/InstallWorker.h"
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -18,6 +16,9 @@ const DWORD kChunkBytes = 64 * 1024;
 // Looking at the stop signal is a round trip to the Wine server, dearer than
 // a fast read; once in this many milliseconds keeps the stop prompt.
 const DWORD kStopCheckMs = 15;
+
+// The raw header block is looked at only when it fits this buffer.
+const DWORD kRawHeaderBytes = 256;
 
 BOOL IsDeviceName(const wchar_t* name) {
     // Windows reads the part before the first dot, trailing blanks dropped.
@@ -37,39 +38,128 @@ BOOL IsDeviceName(const wchar_t* name) {
 // write reports how much really reached the file.
 class CTargetFile {
 public:
-    ~CTargetFile() { Close(); }
     BOOL Create(const wchar_t* path) {  // created or truncated, no sharing
-        m_h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return m_h != INVALID_HANDLE_VALUE;
+        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return m_file.IsValid();
     }
     BOOL OpenForAppend(const wchar_t* path, LONGLONG* size) {  // others may read, not write
-        m_h = ::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER end = {};
-        if (m_h == INVALID_HANDLE_VALUE || !::SetFilePointerEx(m_h, end, &end, FILE_END)) return FALSE;
+        if (!m_file.IsValid() || !::SetFilePointerEx(m_file, end, &end, FILE_END)) return FALSE;
         *size = end.QuadPart;
         return TRUE;
     }
     BOOL Empty() {
         LARGE_INTEGER zero = {};
-        return ::SetFilePointerEx(m_h, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_h);
+        return ::SetFilePointerEx(m_file, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_file);
     }
     // A failed or short write cuts the file after the bytes that were
     // written, so that its size stays a sound resume point.
     BOOL Write(const void* data, DWORD cb) {
         DWORD written = 0;
-        if (::WriteFile(m_h, data, cb, &written, nullptr) && written == cb) return TRUE;
-        ::SetEndOfFile(m_h);
+        if (::WriteFile(m_file, data, cb, &written, nullptr) && written == cb) return TRUE;
+        ::SetEndOfFile(m_file);
         return FALSE;
     }
-    void Close() {
-        if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-    }
+    void Close() { m_file.Close(); }
 
 private:
-    HANDLE m_h = INVALID_HANDLE_VALUE;
+    CHandle m_file;
 };
+
+// Where the body goes: straight to the package path, or into the partial
+// file named by the reply's ETag, which a later run continues.
+struct CDownloadTarget {
+    CTargetFile file;
+    BOOL bResumable = FALSE;
+    wchar_t szPartial[PATH_CHARS] = {};
+    LONGLONG nTotal = 0;  // bytes of the package in the file
+};
+
+enum TargetState { TARGET_FAILED, TARGET_OPEN, TARGET_COMPLETE };
+
+// Only the rest of the package from the offset continues a partial file; a
+// whole package (a server that ignores Range) replaces it. Other replies
+// would put foreign bytes into it.
+BOOL AcceptRangedReply(CHttpRequest& request, CDownloadTarget* target, LONGLONG offset) {
+    int status = 0;
+    ULONGLONG first = 0;
+    if (!request.QueryStatus(&status)) return FALSE;
+    if (status == 206 && request.QueryRangeStart(&first) && first == static_cast<ULONGLONG>(offset)) {
+        target->nTotal = offset;
+        return TRUE;
+    }
+    return status == 200 && target->file.Empty();
+}
+
+// Opens the file the body goes to. Without a usable ETag that is the package
+// path, fresh, and the first reply's body follows. With one it is the
+// partial file: complete already (TARGET_COMPLETE, nothing more to
+// transfer), or continued from its size by a second, ranged request; a
+// partial file longer than the package starts again from nothing.
+TargetState OpenTarget(CHttpRequest& request, DWORD length, const wchar_t* path, CDownloadTarget* target) {
+    char rawHeaders[kRawHeaderBytes] = {};
+    request.QueryRawHeaders(rawHeaders, sizeof(rawHeaders));
+    wchar_t etag[kETagChars] = {};
+    target->bResumable = ExtractETag(rawHeaders, etag);
+    if (!target->bResumable) return target->file.Create(path) ? TARGET_OPEN : TARGET_FAILED;
+
+    LONGLONG size = 0;
+    if (!MakePartialPath(path, etag, target->szPartial) || !target->file.OpenForAppend(target->szPartial, &size))
+        return TARGET_FAILED;
+    if (size == static_cast<LONGLONG>(length)) {
+        target->file.Close();
+        return TARGET_COMPLETE;
+    }
+    if (size > static_cast<LONGLONG>(length)) {
+        if (!target->file.Empty()) return TARGET_FAILED;
+        size = 0;
+    }
+    wchar_t header[64];
+    if (!FormatWhole(header, L"Range: bytes=%lld-\r\n", size) || !request.Resend(header) ||
+        !AcceptRangedReply(request, target, size))
+        return TARGET_FAILED;
+    return TARGET_OPEN;
+}
+
+// Copies the reply's body into the target, posting each new whole percent.
+// TRUE when the whole package arrived; a dropped connection, a failed write
+// or the stop signal ends it early with what came kept in the file.
+BOOL CopyBody(CHttpRequest& request, CDownloadTarget* target, DWORD length, HWND hWndNotify, int* pnPercent) {
+    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kChunkBytes]);
+    if (!chunk) return FALSE;
+    BOOL complete = TRUE;
+    DWORD lastStopCheck = ::GetTickCount() - kStopCheckMs;
+    for (;;) {
+        DWORD read = 0;
+        if (!request.Read(chunk.get(), kChunkBytes, &read)) break;
+        if (read && !target->file.Write(chunk.get(), read)) {
+            complete = FALSE;
+            break;
+        }
+        target->nTotal += read;
+        if (::GetTickCount() - lastStopCheck >= kStopCheckMs) {
+            lastStopCheck = ::GetTickCount();
+            if (IsInstallStopping()) {  // the dialog is closing: keep what came, touch nothing of it
+                complete = FALSE;
+                break;
+            }
+        }
+        const int percent = static_cast<int>(target->nTotal * 100 / static_cast<LONGLONG>(length));
+        if (percent != *pnPercent) {
+            *pnPercent = percent;
+            PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
+        }
+        if (!request.Continue(static_cast<ULONGLONG>(target->nTotal), read)) break;
+    }
+    target->file.Close();
+    return complete && target->nTotal >= static_cast<LONGLONG>(length);
+}
+
+BOOL MovePartialOntoPackage(const CDownloadTarget& target, const wchar_t* path) {
+    return ::MoveFileExW(target.szPartial, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
 
 }  // namespace
 
@@ -82,7 +172,7 @@ BOOL IsPlainFileName(const wchar_t* name) {
     return !IsDeviceName(name);
 }
 
-BOOL ExtractETag(const char* rawHeaders, wchar_t* etag, size_t cchETag) {
+BOOL ExtractETag(const char* rawHeaders, wchar_t (&etag)[kETagChars]) {
     etag[0] = L'\0';
     const char* tag = strstr(rawHeaders, "ETag:");
     const char* open = tag ? strchr(tag, '"') : nullptr;
@@ -92,22 +182,15 @@ BOOL ExtractETag(const char* rawHeaders, wchar_t* etag, size_t cchETag) {
     wchar_t text[kETagChars + 1] = {};  // one more than kept: longer tags must not look short
     const int chars = ::MultiByteToWideChar(CP_ACP, 0, open + 1, static_cast<int>(close - open - 1), text,
                                             kETagChars);
-    if (chars <= 0 || !IsPlainFileName(text) || static_cast<size_t>(chars) >= cchETag) return FALSE;
-    wmemcpy(etag, text, chars + 1);
-    return TRUE;
+    if (chars <= 0 || !IsPlainFileName(text)) return FALSE;
+    return CopyWhole(etag, text, static_cast<size_t>(chars));
 }
 
-BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t* partial, size_t cchPartial) {
+BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]) {
     const wchar_t* sep = wcsrchr(path, L'\\');
     if (!sep) sep = wcsrchr(path, L'/');
     if (!sep) return FALSE;
-    const size_t folderLen = static_cast<size_t>(sep - path);
-    const size_t etagLen = wcslen(etag);
-    if (folderLen + 1 + etagLen >= cchPartial) return FALSE;
-    wmemcpy(partial, path, folderLen);
-    partial[folderLen] = L'\\';
-    wmemcpy(partial + folderLen + 1, etag, etagLen + 1);
-    return TRUE;
+    return FormatWhole(partial, L"%.*ls\\%ls", static_cast<int>(sep - path), path, etag);
 }
 
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent) {
@@ -116,84 +199,19 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, i
     if (!request.Send(url, &length)) return FALSE;
     if (length == 0) return FALSE;  // no package, and the percentage would divide by it
 
-    char rawHeaders[256] = {};
-    request.QueryRawHeaders(rawHeaders, sizeof(rawHeaders));
-    wchar_t etag[kETagChars] = {};
-    const BOOL resumable = ExtractETag(rawHeaders, etag, kETagChars);
-
-    CTargetFile file;
-    wchar_t partial[260] = {};
-    LONGLONG total = 0;
-    if (!resumable) {
-        if (!file.Create(path)) return FALSE;
-    } else {
-        LONGLONG size = 0;
-        if (!MakePartialPath(path, etag, partial, _countof(partial)) || !file.OpenForAppend(partial, &size))
-            return FALSE;
-        if (size == static_cast<LONGLONG>(length)) {  // complete from an earlier run
-            file.Close();
-            return ::MoveFileExW(partial, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        }
-        // More than the package cannot be continued: start again from nothing.
-        if (size > static_cast<LONGLONG>(length)) {
-            if (!file.Empty()) return FALSE;
-            size = 0;
-        }
-        wchar_t number[32], header[64];
-        _snwprintf_s(number, _countof(number), _TRUNCATE, L"%lld", size);
-        _snwprintf_s(header, _countof(header), _TRUNCATE, L"Range: bytes=%ls-\r\n", number);
-        if (!request.Resend(header)) return FALSE;
-
-        // Only the rest of the package from the offset continues the file;
-        // a whole package (a server that ignores Range) replaces it. Other
-        // replies would put foreign bytes into it.
-        int status = 0;
-        ULONGLONG first = 0;
-        if (!request.QueryStatus(&status)) return FALSE;
-        if (status == 206 && request.QueryRangeStart(&first) && first == static_cast<ULONGLONG>(size)) {
-            total = size;
-        } else if (status == 200) {
-            if (!file.Empty()) return FALSE;
-        } else {
-            return FALSE;
-        }
+    CDownloadTarget target;
+    switch (OpenTarget(request, length, path, &target)) {
+    case TARGET_FAILED:
+        return FALSE;
+    case TARGET_COMPLETE:  // from an earlier run: moved without progress
+        return MovePartialOntoPackage(target, path);
+    case TARGET_OPEN:
+        break;
     }
+    if (!CopyBody(request, &target, length, hWndNotify, pnPercent)) return FALSE;
+    if (!target.bResumable) return TRUE;
 
-    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kChunkBytes]);
-    if (!chunk) return FALSE;
-    BOOL complete = TRUE;
-    DWORD lastStopCheck = ::GetTickCount() - kStopCheckMs;
-    for (;;) {
-        DWORD read = 0;
-        if (!request.Read(chunk.get(), kChunkBytes, &read)) break;
-        if (read && !file.Write(chunk.get(), read)) {
-            complete = FALSE;
-            break;
-        }
-        total += read;
-        if (::GetTickCount() - lastStopCheck >= kStopCheckMs) {
-            lastStopCheck = ::GetTickCount();
-            if (IsInstallStopping()) {  // the dialog is closing: keep what came, touch nothing of it
-                complete = FALSE;
-                break;
-            }
-        }
-        const int percent = static_cast<int>(total * 100 / static_cast<LONGLONG>(length));
-        if (percent != *pnPercent) {
-            *pnPercent = percent;
-            PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
-        }
-        if (!request.Continue(static_cast<ULONGLONG>(total), read)) break;
-    }
-    file.Close();
-    if (!complete || total < static_cast<LONGLONG>(length)) return FALSE;
-    if (!resumable) return TRUE;
-
-    const BOOL moved = ::MoveFileExW(partial, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    const BOOL moved = MovePartialOntoPackage(target, path);
     PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, *pnPercent);
     return moved;
-}
-
-BOOL CInstallerDlg::DownloadFile(const wchar_t* url, const wchar_t* path) {
-    return DownloadPackage(url, path, m_hWnd, &m_nDownloadPercent);
 }

@@ -1,6 +1,7 @@
 // The resumable download of the setup package.
 #pragma once
 #include <windows.h>
+#include "framework/BoundedText.h"
 
 // Longest ETag kept, terminator included; a longer one counts as none.
 const size_t kETagChars = 128;
@@ -15,11 +16,11 @@ BOOL IsPlainFileName(const wchar_t* name);
 // next two double quotes, in the ANSI code page). TRUE only for a tag that
 // is a plain file name; otherwise etag is empty and the download goes
 // straight to the package path.
-BOOL ExtractETag(const char* rawHeaders, wchar_t* etag, size_t cchETag);
+BOOL ExtractETag(const char* rawHeaders, wchar_t (&etag)[kETagChars]);
 
 // The partial file beside path: path's folder, "\", etag. FALSE when path
-// has no folder or the result does not fit cchPartial characters.
-BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t* partial, size_t cchPartial);
+// has no folder or the result does not fit.
+BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]);
 
 // Downloads url to path. With an ETag the bytes go to a partial file named
 // after it, continued with a Range request on a later call and moved onto

@@ -1,6 +1,7 @@
-#include "HttpRequest.h"
-#include "AsciiText.h"
-#include "DecimalText.h"
+#include "install/HttpRequest.h"
+#include "install/AsciiText.h"
+#include "install/DecimalText.h"
+#include "install/ProductNames.h"
 #include <cwchar>
 
 const wchar_t kRequestHeaderBlock[] =
@@ -10,17 +11,11 @@ static_assert(sizeof(kRequestHeaderBlock) / sizeof(wchar_t) == kRequestHeaderBlo
 
 BOOL IsHttpUrl(const wchar_t* url) { return url && StartsWithAsciiNoCase(url, L"http://"); }
 
-BOOL SplitHttpUrl(const wchar_t* rest, wchar_t* host, size_t cchHost,
-                  wchar_t* object, size_t cchObject, INTERNET_PORT* port) {
+BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[COMMAND_CHARS],
+                  INTERNET_PORT* port) {
     const wchar_t* slash = wcschr(rest, L'/');
     const size_t hostLen = slash ? static_cast<size_t>(slash - rest) : wcslen(rest);
-    const wchar_t* objectText = slash ? slash + 1 : L"";
-    const size_t objectLen = wcslen(objectText);
-    if (hostLen >= cchHost || objectLen >= cchObject) return FALSE;
-
-    wmemcpy(host, rest, hostLen);
-    host[hostLen] = L'\0';
-    wmemcpy(object, objectText, objectLen + 1);
+    if (!CopyWhole(host, rest, hostLen) || !CopyWhole(object, slash ? slash + 1 : L"")) return FALSE;
 
     *port = INTERNET_DEFAULT_HTTP_PORT;
     if (wchar_t* colon = wcschr(host, L':')) {
@@ -47,11 +42,11 @@ BOOL ReadContentRangeStart(const wchar_t* value, ULONGLONG* first) {
 BOOL CHttpRequest::Send(const wchar_t* url, DWORD* pcbLength) {
     Close();
     if (!IsHttpUrl(url)) return FALSE;
-    wchar_t host[260];
+    wchar_t host[kHostChars];
     INTERNET_PORT port = 0;
-    if (!SplitHttpUrl(url + 7, host, 260, m_szObject, 512, &port)) return FALSE;
+    if (!SplitHttpUrl(url + 7, host, m_szObject, &port)) return FALSE;
 
-    m_hInternet = ::InternetOpenW(L"JQV", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    m_hInternet = ::InternetOpenW(VELMORA_HTTP_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hInternet) return FALSE;
     m_hConnect = ::InternetConnectW(m_hInternet, host, port, nullptr, nullptr,
                                     INTERNET_SERVICE_HTTP, 0, 0);

@@ -3,6 +3,10 @@
 #pragma once
 #include <windows.h>
 #include <wininet.h>
+#include "framework/BoundedText.h"
+
+// The host part of a URL, port included, terminator included.
+const size_t kHostChars = 260;
 
 // Sent with every request; the server side has always received exactly
 // these 74 characters.
@@ -17,8 +21,8 @@ BOOL IsHttpUrl(const wchar_t* url);
 // number after the colon kept to its low 16 bits). FALSE when the host is
 // empty or a part does not fit its buffer: a cut-off name would address
 // another resource.
-BOOL SplitHttpUrl(const wchar_t* rest, wchar_t* host, size_t cchHost,
-                  wchar_t* object, size_t cchObject, INTERNET_PORT* port);
+BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[COMMAND_CHARS],
+                  INTERNET_PORT* port);
 
 // The resume offset of a Content-Range value "bytes FIRST-LAST/TOTAL".
 BOOL ReadContentRangeStart(const wchar_t* value, ULONGLONG* first);
@@ -63,5 +67,5 @@ private:
     HINTERNET m_hInternet = nullptr;
     HINTERNET m_hConnect = nullptr;
     HINTERNET m_hRequest = nullptr;
-    wchar_t m_szObject[512] = {};
+    wchar_t m_szObject[COMMAND_CHARS] = {};
 };

@@ -1,5 +1,5 @@
-#include "HttpText.h"
-#include "HttpRequest.h"
+#include "install/HttpText.h"
+#include "install/HttpRequest.h"
 #include <cwchar>
 
 BOOL HttpGetText(const wchar_t* url, wchar_t* text) {

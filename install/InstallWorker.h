@@ -1,36 +1,85 @@
 // The install worker: download, silent setup and post-install options on
-// one thread, reported to the dialog by posted WM_INSTALL_NOTIFY messages.
+// one thread, reported to the dialog only by posted WM_INSTALL_NOTIFY
+// messages; its lifetime and its stop signal.
 //
-// The dialog's Install command starts it with
-//     StartInstallWorker(InstallThreadProc, this);   // WorkerStop.h
-// and the application ends it with EndInstallWorker after the dialog ended.
+// The dialog can end while the worker still runs; from then on the worker's
+// steps stop waiting (a download ends as if the connection dropped, keeping
+// its partial file; the wait for a running setup ends, leaving the setup
+// running) and the worker posts nothing more. Only the part of the run that
+// follows a successful setup (the options, the package delete) always
+// completes: the user chose those options before closing.
+//
+// The dialog starts the worker with StartInstallWorker; the application
+// calls EndInstallWorker once the dialog has ended and before it destroys
+// the dialog object, which the worker reads.
 #pragma once
-#include "InstallNotify.h"
-#include "WorkerStop.h"
+#include <windows.h>
 
-// Thread entry; the parameter is the CInstallerDlg. Returns 0.
-DWORD WINAPI InstallThreadProc(LPVOID pParam);
+// Posted to the dialog window; wParam is one of the codes below. lParam is
+// the new percentage for INSTALL_NOTIFY_PROGRESS and 0 otherwise.
+#define WM_INSTALL_NOTIFY (WM_USER + 1)
 
-// One install run for the dialog pDlg (a CInstallerDlg, or in tests a class
-// derived from it with scripted steps). The worker never touches a control:
-// it reads the frozen install state and posts to the window captured at the
-// start. Exactly one of COMPLETE and FAILED is posted, as the last post,
-// unless the dialog ended first (then nothing is posted). The package is
-// deleted in every outcome (a setup left running after a stop holds its
-// package open, and the delete then fails without harm).
-template <class TDlg>
-DWORD RunInstallWorker(TDlg* pDlg) {
-    const HWND hWnd = pDlg->GetSafeHwnd();
-    if (!pDlg->DownloadFile(pDlg->m_szDownloadUrl, pDlg->m_szDownloadFile) || IsInstallStopping()) {
+enum {
+    INSTALL_NOTIFY_PROGRESS = 1,       // m_nDownloadPercent holds the new value
+    INSTALL_NOTIFY_SETUP_STARTED = 2,  // the setup package is about to run
+    INSTALL_NOTIFY_COMPLETE = 3,       // setup finished; options follow
+    INSTALL_NOTIFY_FAILED = 4,         // download or setup failed
+};
+
+// Manual-reset event, set by RequestInstallStop; waitable together with
+// other handles.
+HANDLE GetInstallStopEvent();
+void RequestInstallStop();
+BOOL IsInstallStopping();
+
+// Posts WM_INSTALL_NOTIFY with code to the dialog window unless a stop was
+// requested: the window is gone by then and its handle may already name
+// another window.
+BOOL PostInstallNotify(HWND hWnd, WPARAM code, LPARAM lParam);
+
+// Starts the worker: proc(param) on a new thread. One worker at a time:
+// FALSE when one was started and not ended yet, or the thread could not be
+// created.
+BOOL StartInstallWorker(LPTHREAD_START_ROUTINE proc, void* param);
+
+// Called by the worker when its setup has succeeded: the rest of the run
+// must complete even after a stop. FALSE when the application has already
+// given up on the worker and is ending the process.
+BOOL EnterInstallFinishing();
+
+// Requests the stop and waits for the worker. A worker in a stoppable step
+// gets dwGraceMs to end; one that has entered its finishing part is waited
+// for without limit. TRUE when no worker runs any more (the stop is then
+// cleared again); FALSE when the worker did not end in time, in which case
+// the caller must end the process at once, without destroying what the
+// worker still reads.
+BOOL EndInstallWorker(DWORD dwGraceMs);
+
+// The grace the application gives a stopping worker. A download notices the
+// stop between two reads, so this only matters for one stuck in the network.
+enum { INSTALL_STOP_GRACE_MS = 3000 };
+
+// One install run over the steps of pRun: the installer dialog, whose
+// members hand their fields to the steps in install/, or in tests an object
+// with scripted steps. The worker never touches a control: it reads the
+// frozen install state and posts to the window captured at the start.
+// Exactly one of COMPLETE and FAILED is posted, as the last post, unless the
+// dialog ended first (then nothing is posted). The package is deleted in
+// every outcome (a setup left running after a stop holds its package open,
+// and the delete then fails without harm).
+template <class TRun>
+DWORD RunInstallWorker(TRun* pRun) {
+    const HWND hWnd = pRun->GetSafeHwnd();
+    if (!pRun->DownloadFile(pRun->m_szDownloadUrl, pRun->m_szDownloadFile) || IsInstallStopping()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_FAILED, 0);
-    } else if (!pDlg->RunSetup()) {
+    } else if (!pRun->RunSetup()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_FAILED, 0);
     } else if (EnterInstallFinishing()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_COMPLETE, 0);
-        pDlg->ApplyTaskbarOption();
-        pDlg->ApplyAutoRunOption();
+        pRun->ApplyTaskbarOption();
+        pRun->ApplyAutoRunOption();
     }
 
-    ::DeleteFileW(pDlg->m_szDownloadFile);
+    ::DeleteFileW(pRun->m_szDownloadFile);
     return 0;
 }

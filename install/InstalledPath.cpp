@@ -1,13 +1,11 @@
-#include "InstalledPath.h"
-#include "InstallerDlg.h"
-#include "RegistryString.h"
+#include "install/InstalledPath.h"
+#include "framework/afxfile.h"
+#include "framework/afxreg.h"
+#include "install/ProductNames.h"
 #include <cwchar>
 
-void FormatUninstallKey(BOOL bWow64, wchar_t* key, size_t cchKey) {
-    swprintf(key, cchKey,
-             L"SOFTWARE\\%lsMicrosoft\\Windows\\CurrentVersion\\Uninstall\\"
-             L"{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1",
-             bWow64 ? L"Wow6432Node\\" : L"");
+BOOL FormatUninstallKey(BOOL bWow64, wchar_t (&key)[PATH_CHARS]) {
+    return FormatWhole(key, L"SOFTWARE\\%ls" VELMORA_UNINSTALL_KEY, bWow64 ? L"Wow6432Node\\" : L"");
 }
 
 BOOL RunsUnderWow64() {
@@ -20,28 +18,29 @@ BOOL RunsUnderWow64() {
     return pfn && pfn(::GetCurrentProcess(), &bWow64) && bWow64;
 }
 
-BOOL CInstallerDlg::DetectInstalledPath(wchar_t* folder) {
-    wchar_t key[260];
-    FormatUninstallKey(RunsUnderWow64(), key, _countof(key));
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &hKey) != ERROR_SUCCESS) return FALSE;
+namespace {
 
-    // A missing, non-string or over-long App Path leaves the folder as it
-    // was (the default).
-    if (folder) ReadRegistryString(hKey, L"Inno Setup: App Path", folder, 260);
+// The icon value is read into a buffer of this many characters.
+const size_t kIconChars = 256;
+
+}  // namespace
+
+BOOL FindInstalledFolder(wchar_t* folder) {
+    wchar_t keyName[PATH_CHARS];
+    CRegKey key;
+    if (!FormatUninstallKey(RunsUnderWow64(), keyName) ||
+        key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ) != ERROR_SUCCESS)
+        return FALSE;
+
+    wchar_t found[PATH_CHARS];
+    if (folder && key.QueryStringValue(L"Inno Setup: App Path", found))
+        CopyTextWhole(folder, PATH_CHARS, found, wcslen(found));
 
     // The result only tells whether the installation's icon file is still
     // there; the folder above is taken either way.
-    BOOL bIconFound = FALSE;
-    wchar_t icon[256];
-    if (ReadRegistryString(hKey, L"DisplayIcon", icon, _countof(icon))) {
-        HANDLE hFile = ::CreateFileW(icon, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(hFile);
-            bIconFound = TRUE;
-        }
-    }
-    ::RegCloseKey(hKey);
-    return bIconFound;
+    wchar_t icon[kIconChars];
+    if (!key.QueryStringValue(L"DisplayIcon", icon)) return FALSE;
+    CHandle file(::CreateFileW(icon, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
 }

@@ -1,9 +1,8 @@
 // The two options applied after the setup: the taskbar shortcut and start
-// at logon. CInstallerDlg::ApplyTaskbarOption and ApplyAutoRunOption are
-// defined in PostInstall.cpp.
+// at logon.
 #pragma once
 #include <windows.h>
-#include "InstallerPaths.h"
+#include "framework/BoundedText.h"
 
 // The Run key of the start-at-logon value, chosen by the OS major version
 // alone: the Wow6432Node one from version 6 on.
@@ -17,12 +16,17 @@ struct CShortcutRow {
 };
 CShortcutRow ShortcutRowFor(DWORD dwMajorVersion);
 
-
 // The client launcher in the installation folder, "<folder>\vlLauncher.exe".
-BOOL FormatLauncherPath(const wchar_t* folder, wchar_t* path, size_t cchPath);
+BOOL FormatLauncherPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 
 // The client's setting file, "<folder>\config\config.ini".
-BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t* path, size_t cchPath);
+BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 
-// Size in bytes of a REG_SZ value holding text, terminator included.
-DWORD RegistryStringSize(const wchar_t* text);
+// With bKeep nothing happens; otherwise the client's shortcut of the OS
+// family is unpinned or deleted (ShortcutRowFor). Always TRUE.
+BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion);
+
+// With bAutoRun the Run value names the launcher in folder and the client's
+// AutoRun setting is switched on; without, a Run value that is there is
+// deleted. FALSE when the Run key cannot be opened.
+BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, DWORD dwMajorVersion);

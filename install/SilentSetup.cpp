@@ -1,21 +1,15 @@
-#include "SilentSetup.h"
-#include "InstallerDlg.h"
-#include "InstallNotify.h"
-#include "WorkerStop.h"
-#include <cwchar>
+#include "install/SilentSetup.h"
+#include "framework/afxfile.h"
+#include "framework/afxreg.h"
+#include "install/InstallWorker.h"
+#include <cstring>
 
 BOOL IsUacEnabled() {
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\", 0,
-                        KEY_READ, &hKey) != ERROR_SUCCESS)
-        return FALSE;
+    CRegKey key;
     DWORD dwValue = 0;
-    DWORD cbValue = sizeof(dwValue);
-    BOOL bEnabled = ::RegQueryValueExW(hKey, L"EnableLUA", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwValue),
-                                       &cbValue) == ERROR_SUCCESS &&
-                    dwValue == 1;
-    ::RegCloseKey(hKey);
-    return bEnabled;
+    return key.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\",
+                    KEY_READ) == ERROR_SUCCESS &&
+           key.QueryDWORDValue(L"EnableLUA", &dwValue) && dwValue == 1;
 }
 
 const wchar_t* ElevationVerb(DWORD dwMajorVersion) {
@@ -35,43 +29,35 @@ void PrepareShellExecute(SHELLEXECUTEINFOW* sei, DWORD dwMajorVersion, const wch
 
 BOOL IsSetupExitSuccess(DWORD dwExitCode) { return dwExitCode < 1 || dwExitCode > 8; }
 
-BOOL FormatSetupParameters(const wchar_t* folder, wchar_t* params, size_t cchParams) {
-    int n = swprintf(params, cchParams, L"/DIR=\"%ls\\\" /verysilent /norestart", folder);
-    if (n < 0 || static_cast<size_t>(n) >= cchParams) {
-        if (cchParams) params[0] = L'\0';
-        return FALSE;
-    }
-    return TRUE;
+BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHARS]) {
+    return FormatWhole(params, L"/DIR=\"%ls\\\" /verysilent /norestart", folder);
 }
 
-BOOL CInstallerDlg::ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters) {
+BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion) {
     SHELLEXECUTEINFOW sei;
-    PrepareShellExecute(&sei, m_osvi.dwMajorVersion, program, parameters);
+    PrepareShellExecute(&sei, dwMajorVersion, program, parameters);
     if (!::ShellExecuteExW(&sei)) return FALSE;
 
     DWORD dwExitCode = SETUP_EXIT_UNKNOWN;
-    if (sei.hProcess) {
+    CHandle process(sei.hProcess);
+    if (process.IsValid()) {
         // The dialog can end while the setup runs: then stop waiting and
         // leave the setup to finish on its own.
-        HANDLE handles[2] = {sei.hProcess, GetInstallStopEvent()};
-        DWORD dwWait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-        if (dwWait == WAIT_OBJECT_0 + 1) {
-            ::CloseHandle(sei.hProcess);
-            return FALSE;
-        }
-        if (dwWait == WAIT_FAILED) ::WaitForSingleObject(sei.hProcess, INFINITE);
-        ::GetExitCodeProcess(sei.hProcess, &dwExitCode);
-        ::CloseHandle(sei.hProcess);
+        HANDLE handles[2] = {process, GetInstallStopEvent()};
+        const DWORD dwWait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (dwWait == WAIT_OBJECT_0 + 1) return FALSE;
+        if (dwWait == WAIT_FAILED) ::WaitForSingleObject(process, INFINITE);
+        ::GetExitCodeProcess(process, &dwExitCode);
     }
     return IsSetupExitSuccess(dwExitCode);
 }
 
-BOOL CInstallerDlg::RunSetup() {
-    DWORD dwAttr = ::GetFileAttributesW(m_szDownloadFile);
+BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify) {
+    const DWORD dwAttr = ::GetFileAttributesW(package);
     if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
-    PostInstallNotify(GetSafeHwnd(), INSTALL_NOTIFY_SETUP_STARTED, 0);
+    PostInstallNotify(hWndNotify, INSTALL_NOTIFY_SETUP_STARTED, 0);
 
-    wchar_t params[512];
-    if (!FormatSetupParameters(m_szInstallDir, params, _countof(params))) return FALSE;
-    return ShellExecuteAndWait(m_szDownloadFile, params);
+    wchar_t params[COMMAND_CHARS];
+    if (!FormatSetupParameters(folder, params)) return FALSE;
+    return ShellExecuteAndWait(package, params, dwMajorVersion);
 }

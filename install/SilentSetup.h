@@ -1,9 +1,8 @@
 // Running the downloaded setup package silently and judging its exit code.
-// CInstallerDlg::ShellExecuteAndWait and RunSetup are defined in
-// SilentSetup.cpp.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include "framework/BoundedText.h"
 
 // TRUE only when the system's EnableLUA policy value is exactly 1.
 BOOL IsUacEnabled();
@@ -29,5 +28,16 @@ enum { SETUP_EXIT_UNKNOWN = 42 };
 
 // The setup's parameters for the installation folder:
 // /DIR="<folder>\" /verysilent /norestart. FALSE (params empty) when they
-// do not fit cchParams characters.
-BOOL FormatSetupParameters(const wchar_t* folder, wchar_t* params, size_t cchParams);
+// do not fit.
+BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHARS]);
+
+// Starts program with parameters as PrepareShellExecute does and waits for
+// its end; the stop signal ends the wait early (FALSE), leaving the program
+// running. TRUE when it ended with a successful exit code.
+BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion);
+
+// Runs the setup package at package into folder: nothing when package is not
+// a file; otherwise posts INSTALL_NOTIFY_SETUP_STARTED to hWndNotify and
+// runs it with FormatSetupParameters, waiting for its end. TRUE when the
+// setup succeeded.
+BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify);

@@ -1,8 +1,7 @@
-#include "UpgradeManifest.h"
-#include "DecimalText.h"
-#include "HttpText.h"
-#include "InstallerDlg.h"
-#include "VendorServer.h"
+#include "install/UpgradeManifest.h"
+#include "install/DecimalText.h"
+#include "install/HttpText.h"
+#include "install/VendorServer.h"
 // RapidJSON's iterators derive from std::iterator, deprecated in C++17.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -56,7 +55,7 @@ BOOL ReadUpgradeManifest(const char* document, size_t length, std::string* downl
     }
 }
 
-BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t* url, size_t cchUrl) {
+BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t (&url)[URL_CHARS]) {
     try {
         const int cb = ::WideCharToMultiByte(kManifestCodePage, 0, replyText, -1, nullptr, 0, nullptr, nullptr);
         if (cb <= 0) return FALSE;
@@ -67,20 +66,21 @@ BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t* url, size_t cchUrl) {
         std::string bytes;
         if (!ReadUpgradeManifest(document.data(), document.size(), &bytes)) return FALSE;
 
-        // The URL as a C string: a NUL inside it ends it.
-        const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, bytes.c_str(), -1, nullptr, 0);
-        if (cch <= 1 || static_cast<size_t>(cch) > cchUrl) return FALSE;  // empty, or would be cut off
-        ::MultiByteToWideChar(kManifestCodePage, 0, bytes.c_str(), -1, url, cch);
-        return TRUE;
+        // The URL as a C string: a NUL inside it ends it. Converted apart, so
+        // that a URL too long for url leaves it untouched.
+        wchar_t text[URL_CHARS];
+        const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, bytes.c_str(), -1, text, URL_CHARS);
+        if (cch <= 1) return FALSE;  // empty, or would be cut off
+        return CopyWhole(url, text);
     } catch (...) {
         return FALSE;
     }
 }
 
-BOOL CInstallerDlg::QueryUpgradeInfo(wchar_t* url) {
-    wchar_t request[256];
-    if (!GetManifestUrl(m_osvi.dwMajorVersion, request, _countof(request))) return FALSE;
+BOOL QueryDownloadUrl(DWORD osMajorVersion, wchar_t (&url)[URL_CHARS]) {
+    wchar_t request[URL_CHARS];
+    if (!GetManifestUrl(osMajorVersion, request)) return FALSE;
     wchar_t reply[kHttpTextChars] = {};
     if (!HttpGetText(request, reply)) return FALSE;
-    return ExtractDownloadUrl(reply, url, _countof(m_szDownloadUrl));
+    return ExtractDownloadUrl(reply, url);
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "framework/BoundedText.h"
 
 // Checks a manifest document as the JSON parser receives it (code page 936
 // bytes): comments allowed, the first complete value taken and anything
@@ -13,7 +14,12 @@
 BOOL ReadUpgradeManifest(const char* document, size_t length, std::string* downloadUrl);
 
 // From the decoded reply text to the package URL: the text goes through
-// code page 936 to the checks above and the URL comes back from it into url
-// (cchUrl characters). FALSE, with url untouched, when a check fails or the
-// URL does not fit whole.
-BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t* url, size_t cchUrl);
+// code page 936 to the checks above and the URL comes back from it into url.
+// FALSE, with url untouched, when a check fails or the URL does not fit
+// whole.
+BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t (&url)[URL_CHARS]);
+
+// Asks the vendor server for the manifest of the OS major version and keeps
+// its package URL in url. FALSE, with url untouched, when the request or a
+// check fails.
+BOOL QueryDownloadUrl(DWORD osMajorVersion, wchar_t (&url)[URL_CHARS]);

@@ -1,7 +1,6 @@
-#include "DlgEx.h"
-#include "SkinGeometry.h"
-#include "resource.h"
-#include <cwchar>
+#include "skin/DlgEx.h"
+#include "skin/SkinGeometry.h"
+#include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CDlgEx, CDialog)
     ON_WM_ERASEBKGND()
@@ -34,20 +33,21 @@ BOOL CDlgEx::OnInitDialog() {
 void CDlgEx::SetTitle() {
     SetWindowText(L"Velmora安装向导");
 
-    HDC hDC = GetDC();
-    HGDIOBJ hOldFont = ::SelectObject(hDC, GetFont());
-    LOGFONTW lf = {};
-    ::GetObjectW(GetFont(), sizeof(lf), &lf);
-    const int h = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
-    int t = (m_nCaptionHeight + 1 - h) / 2;
-    if (t < 0) t = 6;
-    const int left = m_nBorder + 5 + (SendMessage(WM_GETICON, ICON_SMALL) ? 16 : 0);
-    CRect rc(left, t - 2, left, t - 2);
-    CString text;
-    GetWindowText(text);
-    ::DrawTextW(hDC, text, -1, &rc, DT_CALCRECT);
-    ::SelectObject(hDC, hOldFont);
-    ReleaseDC(hDC);
+    CRect rc;
+    {
+        CClientDC dc(this);
+        CSelectGuard font(&dc, GetFont());
+        LOGFONTW lf = {};
+        ::GetObjectW(GetFont(), sizeof(lf), &lf);
+        const int h = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        int t = (m_nCaptionHeight + 1 - h) / 2;
+        if (t < 0) t = 6;
+        const int left = m_nBorder + 5 + (SendMessage(WM_GETICON, ICON_SMALL) ? 16 : 0);
+        rc.SetRect(left, t - 2, left, t - 2);
+        CString text;
+        GetWindowText(text);
+        dc.DrawText(text, -1, &rc, DT_CALCRECT);
+    }
 
     CRect rcClient;
     GetClientRect(&rcClient);
@@ -105,25 +105,26 @@ void CDlgEx::OnSize(UINT, int cx, int) {
 BOOL CDlgEx::UpdateRegion() {
     CRect rcWnd;
     GetWindowRect(&rcWnd);
-    CDC dc;
-    dc.CreateCompatibleDC(nullptr);
-    HGDIOBJ hOld = dc.SelectObject(m_bmpBack.m_hObject);
     BITMAP bm = {};
     m_bmpBack.GetBitmap(&bm);
 
-    HRGN hRgn = ::CreateRectRgn(0, 0, rcWnd.Width(), rcWnd.Height());
-    const std::vector<POINT> removed = SkinCornerKeyPixels(
-        rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight,
-        [&dc](int x, int y) { return dc.GetPixel(x, y) == SKIN_KEY_COLOR; });
-    for (const POINT& p : removed) {
-        HRGN hPixel = ::CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1);
-        ::CombineRgn(hRgn, hRgn, hPixel, RGN_DIFF);
-        ::DeleteObject(hPixel);
+    CRgn rgn;
+    rgn.CreateRectRgn(0, 0, rcWnd.Width(), rcWnd.Height());
+    {
+        CDC dc;
+        dc.CreateCompatibleDC(nullptr);
+        CSelectGuard back(&dc, m_bmpBack.m_hObject);
+        const std::vector<POINT> removed = SkinCornerKeyPixels(
+            rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight,
+            [&dc](int x, int y) { return dc.GetPixel(x, y) == SKIN_KEY_COLOR; });
+        for (const POINT& p : removed) {
+            CRgn pixel;
+            pixel.CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1);
+            rgn.CombineRgn(rgn, pixel, RGN_DIFF);
+        }
     }
-    dc.SelectObject(hOld);
-    dc.DeleteDC();
     // The window owns the region from here on.
-    ::SetWindowRgn(m_hWnd, hRgn, FALSE);
+    ::SetWindowRgn(m_hWnd, static_cast<HRGN>(rgn.Detach()), FALSE);
     return TRUE;
 }
 
@@ -147,20 +148,13 @@ BOOL CDlgEx::OnEraseBkgnd(CDC* pDC) {
     if (m_bDrawTitle) {
         CString text;
         GetWindowText(text);
-        const int nSaved = pMem->SaveDC();
+        CFont font;
+        font.CreateDerivedFont(GetFont(), -12, m_nTitleWeight, L"微软雅黑");
+        CSaveDC state(pMem);
         pMem->SetBkMode(TRANSPARENT);
         pMem->SetTextColor(m_crTitle);
-        LOGFONTW lf = {};
-        ::GetObjectW(GetFont(), sizeof(lf), &lf);
-        lf.lfHeight = -12;
-        lf.lfWeight = m_nTitleWeight;
-        wcsncpy_s(lf.lfFaceName, _countof(lf.lfFaceName), L"微软雅黑", _TRUNCATE);
-        CFont font;
-        font.CreateFontIndirect(&lf);
-        HGDIOBJ hOldFont = pMem->SelectObject(font.m_hObject);
+        CSelectGuard selected(pMem, font);
         pMem->TextOut(b + 5 + m_nTitleOffset + iw, SkinCaptionTextTop(c), text, text.GetLength());
-        pMem->SelectObject(hOldFont);
-        pMem->RestoreDC(nSaved);
     }
     buffer.Present();
     return TRUE;
@@ -175,7 +169,7 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
 
     CDC src;
     src.CreateCompatibleDC(pDC);
-    HGDIOBJ hOld = src.SelectObject(m_bmpBack.m_hObject);
+    CSelectGuard back(&src, m_bmpBack.m_hObject);
     for (const SkinBlit& blit : SkinBackgroundBlits(W, H, bm.bmWidth, bm.bmHeight, m_nBorder, m_nCaptionHeight,
                                                     m_bStretch)) {
         if (blit.bStretch)
@@ -186,10 +180,9 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
     if (m_bmpOverlay.m_hObject) {
         BITMAP ov = {};
         m_bmpOverlay.GetBitmap(&ov);
-        src.SelectObject(m_bmpOverlay.m_hObject);
+        CSelectGuard overlay(&src, m_bmpOverlay.m_hObject);
         pMemDC->BitBlt(W - m_nBtnRight - ov.bmWidth, m_nBtnTop, ov.bmWidth, ov.bmHeight, &src, 0, 0, SRCCOPY);
     }
-    src.SelectObject(hOld);
     return TRUE;
 }
 

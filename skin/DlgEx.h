@@ -2,8 +2,8 @@
 // background bitmap, shaped by the bitmap's key-coloured corners, dragged
 // by its surface and given its own caption buttons.
 #pragma once
-#include "afxwin.h"
-#include "BtnEx.h"
+#include "framework/afxwin.h"
+#include "controls/BtnEx.h"
 
 #define IDC_CAPTION_CLOSE 50000
 #define IDC_CAPTION_MIN   50001

@@ -1,4 +1,4 @@
-#include "SkinGeometry.h"
+#include "skin/SkinGeometry.h"
 
 namespace {
 

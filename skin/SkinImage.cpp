@@ -1,4 +1,5 @@
-#include "SkinImage.h"
+#include "skin/SkinImage.h"
+#include "framework/afxgdiplus.h"
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -42,10 +43,8 @@ HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
-    void* pBits = nullptr;
-    HDC hScreen = ::GetDC(nullptr);
-    HBITMAP hDib = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    ::ReleaseDC(nullptr, hScreen);
+    void* pBits = nullptr;  // with DIB_RGB_COLORS no DC is needed
+    HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (!hDib) return nullptr;
 
     Gdiplus::Rect rc(0, 0, w, h);
@@ -63,41 +62,31 @@ HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey) {
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     if (!hInstance) return nullptr;
 
-    Gdiplus::GdiplusStartupInput input;  // version 1, no callback, no suppression
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+    CGdiplusSession gdiplus;
+    if (!gdiplus.IsStarted()) return nullptr;
 
     // A BITMAP resource of the same ID takes precedence, unconverted.
-    if (HBITMAP hBmp = ::LoadBitmapW(hInstance, MAKEINTRESOURCEW(nResID))) {
-        Gdiplus::GdiplusShutdown(token);
-        return hBmp;
-    }
+    if (HBITMAP hBmp = ::LoadBitmapW(hInstance, MAKEINTRESOURCEW(nResID))) return hBmp;
 
     HRSRC hRes = ::FindResourceW(hInstance, MAKEINTRESOURCEW(nResID), L"PNG");
     HGLOBAL hData = hRes ? ::LoadResource(hInstance, hRes) : nullptr;
     IStream* pStream = nullptr;
-    if (!hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) {
-        Gdiplus::GdiplusShutdown(token);
-        return nullptr;
-    }
+    if (!hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) return nullptr;
     pStream->Write(::LockResource(hData), ::SizeofResource(hInstance, hRes), nullptr);
     // Decoders differ in whether they rewind the stream themselves.
     LARGE_INTEGER zero = {};
     pStream->Seek(zero, STREAM_SEEK_SET, nullptr);
 
-    Gdiplus::Bitmap* pImage = new Gdiplus::Bitmap(pStream);
-    ::FreeResource(hData);
     HBITMAP hResult = nullptr;
-    if (pImage) {
-        hResult = CreateDibFromImage(pImage, SKIN_KEY_COLOR);
+    {
+        Gdiplus::Bitmap image(pStream);
+        hResult = CreateDibFromImage(&image, SKIN_KEY_COLOR);
         if (!hResult) {
             // GDI+'s own conversion composites over the key colour.
             HBITMAP hFallback = nullptr;
-            if (pImage->GetHBITMAP(Gdiplus::Color(0xFFFF00FF), &hFallback) == Gdiplus::Ok) hResult = hFallback;
+            if (image.GetHBITMAP(Gdiplus::Color(0xFFFF00FF), &hFallback) == Gdiplus::Ok) hResult = hFallback;
         }
-        delete pImage;
     }
     pStream->Release();
-    Gdiplus::GdiplusShutdown(token);
     return hResult;
 }

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include "FolderCheck.h"
+#include "app/FolderCheck.h"
 #include <string>
 
 namespace {
@@ -51,15 +51,15 @@ TEST(InstallFolderCheck, InstallCleansTrailingSeparatorsAndSlashes) {
 
 TEST(InstallFolderCheck, BrowsedFolderGetsVelmoraAndNeverATruncatedPath) {
     wchar_t out[260] = L"unchanged";
-    EXPECT_TRUE(MakeBrowsedInstallFolder(L"D:\\Games", out, 260));
+    EXPECT_TRUE(MakeBrowsedInstallFolder(L"D:\\Games", out));
     EXPECT_STREQ(L"D:\\Games\\velmora", out);
-    EXPECT_TRUE(MakeBrowsedInstallFolder(L"D:\\", out, 260));
+    EXPECT_TRUE(MakeBrowsedInstallFolder(L"D:\\", out));
     EXPECT_STREQ(L"D:\\velmora", out);
 
     const std::wstring fits = L"C:\\" + std::wstring(259 - 3 - 8, L'x');
-    EXPECT_TRUE(MakeBrowsedInstallFolder(fits.c_str(), out, 260));
+    EXPECT_TRUE(MakeBrowsedInstallFolder(fits.c_str(), out));
     EXPECT_EQ(fits + L"\\velmora", out);
     wcscpy_s(out, 260, L"unchanged");
-    EXPECT_FALSE(MakeBrowsedInstallFolder((fits + L"x").c_str(), out, 260));
+    EXPECT_FALSE(MakeBrowsedInstallFolder((fits + L"x").c_str(), out));
     EXPECT_STREQ(L"unchanged", out);
 }

@@ -2,7 +2,7 @@
 // owner-draw reflection, the modal loop's PreTranslateMessage walk, DDX
 // subclassing and default processing.
 #include <gtest/gtest.h>
-#include "afxwin.h"
+#include "framework/afxwin.h"
 #include "test_resource.h"
 #include <vector>
 
@@ -131,7 +131,7 @@ TEST(FrameworkDialog, DdxSubclassesControlsAndDefaultReachesTheOriginalProcedure
     static wchar_t s_text[32];
     dlg.steps.push_back([](CTestDlg* d) {
         d->m_edit.SetWindowText(L"abc");
-        d->m_edit.GetWindowText(s_text, 32);
+        d->m_edit.GetWindowText(s_text);
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(1, dlg.m_edit.nPreSubclass);

@@ -4,9 +4,8 @@
 // notifications, and a dialog whose download step is scripted.
 #pragma once
 #include <gtest/gtest.h>
-#include "InstallerDlg.h"
-#include "InstallNotify.h"
-#include "WorkerStop.h"
+#include "app/InstallerDlg.h"
+#include "install/InstallWorker.h"
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <string>

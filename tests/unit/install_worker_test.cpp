@@ -7,8 +7,8 @@
 // The download step is scripted (ScriptedDlg); the setup run is the real
 // one with the stand-in package, and the options are the real ones.
 #include "install_system_support.h"
-#include "InstallWorker.h"
-#include "PostInstall.h"
+#include "install/InstallWorker.h"
+#include "install/PostInstall.h"
 #include <memory>
 
 using namespace sys_test;

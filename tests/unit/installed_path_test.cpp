@@ -1,18 +1,18 @@
 // The earlier-installation probe: the Uninstall key's name, the rules for
 // taking a registry string, and the probe on the prefix's real registry.
 #include "install_system_support.h"
-#include "InstalledPath.h"
-#include "RegistryString.h"
+#include "install/InstalledPath.h"
+#include "framework/afxreg.h"
 
 using namespace sys_test;
 
 TEST(UninstallKey, HasTheWow6432NodeBranchOnlyUnderWow64) {
     wchar_t key[260];
-    FormatUninstallKey(TRUE, key, 260);
+    FormatUninstallKey(TRUE, key);
     EXPECT_STREQ(L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                  L"{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1",
                  key);
-    FormatUninstallKey(FALSE, key, 260);
+    FormatUninstallKey(FALSE, key);
     EXPECT_STREQ(kUninstallKey, key);
 }
 

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include "InstallerPaths.h"
+#include "app/InstallerPaths.h"
 #include <string>
 
 TEST(MakeDownloadFolder, AppendsOneSeparatorOrEmptiesWhenItDoesNotFit) {
@@ -15,7 +15,7 @@ TEST(MakeDownloadFolder, AppendsOneSeparatorOrEmptiesWhenItDoesNotFit) {
     for (const Case& c : cases) {
         wchar_t buf[260] = {};
         wcsncpy_s(buf, 260, c.documents.c_str(), _TRUNCATE);
-        EXPECT_EQ(c.ok, MakeDownloadFolder(buf, 260)) << c.documents.size();
+        EXPECT_EQ(c.ok, MakeDownloadFolder(buf)) << c.documents.size();
         const std::wstring expected = c.expected ? c.expected : c.documents + L"\\CorvaneVelmora\\";
         EXPECT_EQ(expected, buf);
     }

@@ -2,10 +2,10 @@
 // scriptable fault server (run by tests/servers/run_unit.py, which puts its
 // address in VELMORA_FAULT_SERVER; without it these tests skip).
 #include <gtest/gtest.h>
-#include "Download.h"
-#include "HttpText.h"
-#include "InstallerDlg.h"
-#include "WorkerStop.h"
+#include "install/Download.h"
+#include "install/HttpText.h"
+#include "app/InstallerDlg.h"
+#include "install/InstallWorker.h"
 #include "velmora_config.h"
 #include "net_support.h"
 #include <string>

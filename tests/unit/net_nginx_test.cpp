@@ -4,7 +4,7 @@
 // without them these tests skip). The package is served at /velmora.exe
 // and, without an ETag, at /noetag/velmora.exe.
 #include <gtest/gtest.h>
-#include "Download.h"
+#include "install/Download.h"
 #include "net_support.h"
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "net_support.h"
 #include <gtest/gtest.h>
 #include <winsock2.h>
-#include "InstallNotify.h"
+#include "install/InstallWorker.h"
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <rapidjson/document.h>

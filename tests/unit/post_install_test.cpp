@@ -1,8 +1,9 @@
 // The post-install options: the rows chosen by OS version, the paths they
 // build, and both options on the prefix's real registry and files.
 #include "install_system_support.h"
-#include "PostInstall.h"
-#include "SilentSetup.h"
+#include "framework/afxreg.h"
+#include "install/PostInstall.h"
+#include "install/SilentSetup.h"
 
 using namespace sys_test;
 
@@ -25,20 +26,20 @@ TEST(PostInstallRows, FollowTheOsMajorVersionAlone) {
 
 TEST(PostInstallPaths, AreWrittenWholeOrNotAtAll) {
     wchar_t path[260];
-    ASSERT_TRUE(FormatLauncherPath(L"C:\\Program Files\\Velmora", path, 260));
+    ASSERT_TRUE(FormatLauncherPath(L"C:\\Program Files\\Velmora", path));
     EXPECT_STREQ(L"C:\\Program Files\\Velmora\\vlLauncher.exe", path);
     EXPECT_EQ(2u * (wcslen(path) + 1), RegistryStringSize(path));
-    ASSERT_TRUE(FormatClientConfigPath(L"D:\\v", path, 260));
+    ASSERT_TRUE(FormatClientConfigPath(L"D:\\v", path));
     EXPECT_STREQ(L"D:\\v\\config\\config.ini", path);
 
     // The launcher's tail is 15 characters: a folder of 244 still fits 260.
     const std::wstring fits = L"C:\\" + std::wstring(241, L'f');
-    EXPECT_TRUE(FormatLauncherPath(fits.c_str(), path, 260));
+    EXPECT_TRUE(FormatLauncherPath(fits.c_str(), path));
     EXPECT_EQ(259u, wcslen(path));
     const std::wstring tooLong = fits + L"g";
-    EXPECT_FALSE(FormatLauncherPath(tooLong.c_str(), path, 260));
+    EXPECT_FALSE(FormatLauncherPath(tooLong.c_str(), path));
     EXPECT_STREQ(L"", path);
-    EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path, 260));
+    EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path));
     EXPECT_STREQ(L"", path);
 }
 

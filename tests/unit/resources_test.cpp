@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "resource.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The silent setup run: its parameters, the exit-code rule and the
 // elevation verb, and runs of the stand-in setup package on the prefix.
 #include "install_system_support.h"
-#include "SilentSetup.h"
+#include "install/SilentSetup.h"
 
 using namespace sys_test;
 
@@ -15,14 +15,15 @@ TEST(SetupExitCode, OneToEightFailEveryOtherCodeSucceeds) {
 
 TEST(SetupParameters, QuoteTheFolderWithATrailingBackslash) {
     wchar_t params[512];
-    ASSERT_TRUE(FormatSetupParameters(L"C:\\Program Files\\Velmora", params, 512));
+    ASSERT_TRUE(FormatSetupParameters(L"C:\\Program Files\\Velmora", params));
     EXPECT_STREQ(L"/DIR=\"C:\\Program Files\\Velmora\\\" /verysilent /norestart", params);
 
     const std::wstring longest = L"C:\\" + std::wstring(256, L'd');  // the longest folder there can be
-    EXPECT_TRUE(FormatSetupParameters(longest.c_str(), params, 512));
+    EXPECT_TRUE(FormatSetupParameters(longest.c_str(), params));
     EXPECT_EQ(L"/DIR=\"" + longest + L"\\\" /verysilent /norestart", params);
 
-    EXPECT_FALSE(FormatSetupParameters(L"C:\\velmora", params, 20));
+    const std::wstring tooLong = L"C:\\" + std::wstring(500, L'd');  // 537 characters with the switches
+    EXPECT_FALSE(FormatSetupParameters(tooLong.c_str(), params));
     EXPECT_STREQ(L"", params);
 }
 

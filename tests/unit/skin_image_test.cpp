@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
-#include "SkinImage.h"
-#include "resource.h"
+#include "skin/SkinImage.h"
+#include "res/resource.h"
 #include "test_resource.h"
 #include <vector>
 

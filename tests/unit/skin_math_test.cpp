@@ -2,12 +2,12 @@
 // window shape, hit testing, caption and maximise geometry, control states,
 // check-box fit, progress fill and label layout.
 #include <gtest/gtest.h>
-#include "SkinImage.h"
-#include "SkinGeometry.h"
-#include "SkinControl.h"
-#include "Chk2Btn.h"
-#include "ImgProgress.h"
-#include "StaticEx.h"
+#include "skin/SkinImage.h"
+#include "skin/SkinGeometry.h"
+#include "controls/SkinCtrl.h"
+#include "controls/Chk2Btn.h"
+#include "controls/ImgProgress.h"
+#include "controls/StaticEx.h"
 #include <set>
 #include <string>
 #include <utility>

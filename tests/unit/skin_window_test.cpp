@@ -2,12 +2,12 @@
 // under Wine: sizes, caption buttons, window shape, pixels read back from
 // window and memory DCs, and mouse behaviour through real input.
 #include <gtest/gtest.h>
-#include "DlgEx.h"
-#include "SkinGeometry.h"
-#include "BtnEx.h"
-#include "Chk2Btn.h"
-#include "ImgProgress.h"
-#include "StaticEx.h"
+#include "skin/DlgEx.h"
+#include "skin/SkinGeometry.h"
+#include "controls/BtnEx.h"
+#include "controls/Chk2Btn.h"
+#include "controls/ImgProgress.h"
+#include "controls/StaticEx.h"
 #include <atomic>
 #include <functional>
 #include <thread>

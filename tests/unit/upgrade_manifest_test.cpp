@@ -1,6 +1,6 @@
 // Which manifest documents name a package, and what reaches m_szDownloadUrl.
 #include <gtest/gtest.h>
-#include "UpgradeManifest.h"
+#include "install/UpgradeManifest.h"
 #include <string>
 
 namespace {
@@ -89,10 +89,10 @@ TEST(UpgradeManifest, DownloadUrlThroughCodePage936) {
     };
     for (const Case& c : cases) {
         wchar_t url[256] = {};
-        EXPECT_EQ(c.ok, !!ExtractDownloadUrl(doc(c.url).c_str(), url, 256)) << c.url.size();
+        EXPECT_EQ(c.ok, !!ExtractDownloadUrl(doc(c.url).c_str(), url)) << c.url.size();
         EXPECT_EQ(c.stored, url);
     }
     wchar_t url[256] = {};
-    EXPECT_FALSE(ExtractDownloadUrl(L"{\"code\":100}", url, 256));
-    EXPECT_FALSE(ExtractDownloadUrl(L"", url, 256));
+    EXPECT_FALSE(ExtractDownloadUrl(L"{\"code\":100}", url));
+    EXPECT_FALSE(ExtractDownloadUrl(L"", url));
 }

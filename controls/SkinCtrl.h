@@ -2,8 +2,8 @@
 // no erase, hover tracking, the parent's background behind the control and
 // the double-buffered paint frame.
 #pragma once
-#include "afxwin.h"
-#include "SkinImage.h"
+#include "framework/afxwin.h"
+#include "skin/SkinImage.h"
 
 // Skin strip: cuts hBitmap into nStates images of (width / nStates) x height
 // into a fresh masked image list, the key colour as the mask. The list
@@ -37,7 +37,6 @@ SkinState SkinSelectState(UINT itemState, BOOL bHover, BOOL* pbPressed);
 class CSkinPaintBuffer {
 public:
     CSkinPaintBuffer(CDC* pTarget, int cx, int cy);
-    ~CSkinPaintBuffer();
     CSkinPaintBuffer(const CSkinPaintBuffer&) = delete;
     CSkinPaintBuffer& operator=(const CSkinPaintBuffer&) = delete;
 
@@ -49,7 +48,8 @@ private:
     int m_cx, m_cy;
     CDC m_dc;
     CBitmap m_bmp;
-    HGDIOBJ m_hOld = nullptr;
+    BOOL m_bReady;
+    CSelectGuard m_select;
 };
 
 // Base of every skinned control: no erase, and the hover state with its

@@ -1,4 +1,4 @@
-#include "SkinControl.h"
+#include "controls/SkinCtrl.h"
 
 SIZE SkinBitmapSize(HBITMAP hBitmap) {
     BITMAP bm = {};
@@ -51,16 +51,13 @@ SkinState SkinSelectState(UINT itemState, BOOL bHover, BOOL* pbPressed) {
     return bHover ? SKIN_STATE_HOVER : SKIN_STATE_NORMAL;
 }
 
-CSkinPaintBuffer::CSkinPaintBuffer(CDC* pTarget, int cx, int cy) : m_pTarget(pTarget), m_cx(cx), m_cy(cy) {
-    m_dc.CreateCompatibleDC(pTarget);
-    m_bmp.CreateCompatibleBitmap(pTarget, cx, cy);
-    m_hOld = m_dc.SelectObject(m_bmp.m_hObject);
-}
+// The members go in reverse order: the bitmap is deselected before it is
+// deleted, and the DC goes last.
+CSkinPaintBuffer::CSkinPaintBuffer(CDC* pTarget, int cx, int cy)
+    : m_pTarget(pTarget), m_cx(cx), m_cy(cy),
+      m_bReady(m_dc.CreateCompatibleDC(pTarget) && m_bmp.CreateCompatibleBitmap(pTarget, cx, cy)),
+      m_select(&m_dc, m_bmp.m_hObject) {}
 
-void CSkinPaintBuffer::Present() { m_pTarget->BitBlt(0, 0, m_cx, m_cy, &m_dc, 0, 0, SRCCOPY); }
-
-CSkinPaintBuffer::~CSkinPaintBuffer() {
-    m_dc.SelectObject(m_hOld);
-    m_bmp.DeleteObject();
-    m_dc.DeleteDC();
+void CSkinPaintBuffer::Present() {
+    if (m_bReady) m_pTarget->BitBlt(0, 0, m_cx, m_cy, &m_dc, 0, 0, SRCCOPY);
 }

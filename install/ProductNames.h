@@ -1,0 +1,24 @@
+// The client's names as Windows, its setup package and its launcher know
+// them. Changing one breaks what an installed client or its setup expects.
+#pragma once
+
+// Folder proposed for a new installation, and the name a browsed folder gets.
+#define VELMORA_DEFAULT_FOLDER L"C:\\velmora"
+#define VELMORA_FOLDER_NAME L"velmora"
+// Download folder under the user's Documents, and the package's file name.
+#define VELMORA_DOWNLOAD_FOLDER L"CorvaneVelmora"
+#define VELMORA_PACKAGE_NAME L"velmora.exe"
+// The client's launcher and setting file, relative to the installation folder.
+#define VELMORA_LAUNCHER L"vlLauncher.exe"
+#define VELMORA_CONFIG_FILE L"config\\config.ini"
+#define VELMORA_CONFIG_SECTION L"AppSetting"
+#define VELMORA_CONFIG_AUTORUN L"AutoRun"
+// The start-at-logon Run value and the client's shortcut.
+#define VELMORA_RUN_VALUE L"Velmora"
+#define VELMORA_SHORTCUT L"Velmora.lnk"
+// The Uninstall entry the setup package registers, below SOFTWARE\ (or
+// SOFTWARE\Wow6432Node\) of HKEY_LOCAL_MACHINE.
+#define VELMORA_UNINSTALL_KEY \
+    L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1"
+// The agent string of every HTTP request; the vendor server has always seen it.
+#define VELMORA_HTTP_AGENT L"JQV"

@@ -1,0 +1,2 @@
+// Must not compile: the framework is the lowest layer.
+#include "skin/DlgEx.h"

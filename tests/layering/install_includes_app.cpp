@@ -1,0 +1,2 @@
+// Must not compile: the workflow knows no window.
+#include "app/InstallerDlg.h"

@@ -1,0 +1,2 @@
+// Must not compile: the skinned controls know nothing of the workflow.
+#include "install/Download.h"
