@@ -70,14 +70,9 @@ public:
         m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
         return m_hDC != nullptr;
     }
-    BOOL DeleteDC() { if (!m_hDC) return FALSE; BOOL ok = ::DeleteDC(m_hDC); m_hDC = nullptr; return ok; }
 
-    HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
-    int SaveDC() { return ::SaveDC(m_hDC); }
-    BOOL RestoreDC(int nSaved) { return ::RestoreDC(m_hDC, nSaved); }
     int SetBkMode(int nMode) { return ::SetBkMode(m_hDC, nMode); }
     COLORREF SetTextColor(COLORREF cr) { return ::SetTextColor(m_hDC, cr); }
-    COLORREF SetBkColor(COLORREF cr) { return ::SetBkColor(m_hDC, cr); }
     CPoint SetWindowOrg(int x, int y) { POINT p{}; ::SetWindowOrgEx(m_hDC, x, y, &p); return p; }
     CPoint SetViewportOrg(int x, int y) { POINT p{}; ::SetViewportOrgEx(m_hDC, x, y, &p); return p; }
     BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int sx, int sy, DWORD rop) {
@@ -178,5 +173,4 @@ public:
         return ::ImageList_Draw(m_hImageList, nImage, pDC->m_hDC, pt.x, pt.y, nStyle);
     }
     BOOL GetImageInfo(int nImage, IMAGEINFO* pInfo) const { return ::ImageList_GetImageInfo(m_hImageList, nImage, pInfo); }
-    int GetImageCount() const { return ::ImageList_GetImageCount(m_hImageList); }
 };

@@ -1,4 +1,4 @@
-// CPoint, CSize, CRect: thin value types over POINT, SIZE and RECT.
+// CPoint and CRect: thin value types over POINT and RECT.
 #pragma once
 #include <windows.h>
 
@@ -10,12 +10,6 @@ public:
     bool operator==(const POINT& o) const { return x == o.x && y == o.y; }
 };
 
-class CSize : public SIZE {
-public:
-    CSize() { cx = 0; cy = 0; }
-    CSize(int w, int h) { cx = w; cy = h; }
-};
-
 class CRect : public RECT {
 public:
     CRect() { left = top = right = bottom = 0; }
@@ -23,8 +17,6 @@ public:
     CRect(const RECT& rc) { left = rc.left; top = rc.top; right = rc.right; bottom = rc.bottom; }
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    CPoint TopLeft() const { return CPoint(left, top); }
-    BOOL IsRectEmpty() const { return right <= left || bottom <= top; }
     void SetRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
     void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
     operator LPRECT() { return this; }

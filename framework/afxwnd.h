@@ -67,7 +67,6 @@ protected: \
 #define ON_WM_NCHITTEST()     AFX_ENTRY(WM_NCHITTEST, 0, 0, AfxSig_lp, LRESULT (CWnd::*)(CPoint), &ThisClass::OnNcHitTest)
 #define ON_WM_NCLBUTTONDOWN() AFX_ENTRY(WM_NCLBUTTONDOWN, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnNcLButtonDown)
 #define ON_WM_NCLBUTTONDBLCLK() AFX_ENTRY(WM_NCLBUTTONDBLCLK, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnNcLButtonDblClk)
-#define ON_WM_LBUTTONDOWN()   AFX_ENTRY(WM_LBUTTONDOWN, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnLButtonDown)
 #define ON_WM_LBUTTONUP()     AFX_ENTRY(WM_LBUTTONUP, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnLButtonUp)
 #define ON_WM_LBUTTONDBLCLK() AFX_ENTRY(WM_LBUTTONDBLCLK, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnLButtonDblClk)
 #define ON_WM_MOUSEMOVE()     AFX_ENTRY(WM_MOUSEMOVE, 0, 0, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::OnMouseMove)
@@ -126,8 +125,6 @@ public:
     }
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
     void InvalidateRect(LPCRECT rc, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, rc, bErase); }
@@ -136,9 +133,7 @@ public:
     void GetClientRect(LPRECT rc) const { ::GetClientRect(m_hWnd, rc); }
     void ScreenToClient(LPPOINT pt) const { ::ScreenToClient(m_hWnd, pt); }
     void ScreenToClient(LPRECT rc) const;
-    void ClientToScreen(LPPOINT pt) const { ::ClientToScreen(m_hWnd, pt); }
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)); }
-    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     BOOL ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC pfn) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, pfn); }
@@ -153,8 +148,6 @@ public:
     void GetWindowText(CString& str) const;
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)); }
-    HDC GetDC() { return ::GetDC(m_hWnd); }
-    int ReleaseDC(HDC hDC) { return ::ReleaseDC(m_hWnd, hDC); }
     int MessageBox(LPCWSTR text, LPCWSTR caption, UINT nType = MB_OK) { return ::MessageBoxW(m_hWnd, text, caption, nType); }
     HICON SetIcon(HICON hIcon, BOOL bBig) { return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBig, reinterpret_cast<LPARAM>(hIcon))); }
 
@@ -170,7 +163,6 @@ protected:
     LRESULT OnNcHitTest(CPoint) { return Default(); }
     void OnNcLButtonDown(UINT, CPoint) { Default(); }
     void OnNcLButtonDblClk(UINT, CPoint) { Default(); }
-    void OnLButtonDown(UINT, CPoint) { Default(); }
     void OnLButtonUp(UINT, CPoint) { Default(); }
     void OnLButtonDblClk(UINT, CPoint) { Default(); }
     void OnMouseMove(UINT, CPoint) { Default(); }
