@@ -1,6 +1,6 @@
-"""Runs unit_tests.exe under Wine against a real server on 127.0.0.1.
+"""Runs a network test program under Wine against a real server on 127.0.0.1.
 
-    run_unit.py fault|nginx|none BUILD UNIT_TESTS [--port N] [--fsize-limit BYTES] -- GTEST_ARGS...
+    run_unit.py fault|nginx|none BUILD TEST_PROGRAM [--port N] [--fsize-limit BYTES] [-- GTEST_ARGS...]
 
 fault: the scriptable fault server on --port (0: any free port), its address
 in VELMORA_FAULT_SERVER. nginx: nginx serving a 10,000,000-byte package,

@@ -1,47 +1,8 @@
-// The post-install options: the rows chosen by OS version, the paths they
-// build, and both options on the prefix's real registry and files.
-#include "install_system_support.h"
-#include "framework/afxreg.h"
+// Both post-install options on the prefix's real registry and files.
+#include "prefix_test.h"
 #include "install/PostInstall.h"
 #include "install/SilentSetup.h"
-
-using namespace sys_test;
-
-TEST(PostInstallRows, FollowTheOsMajorVersionAlone) {
-    for (DWORD major : {0u, 4u, 5u}) {
-        EXPECT_STREQ(kRunKey, AutoRunKeyFor(major)) << major;
-        const CShortcutRow row = ShortcutRowFor(major);
-        EXPECT_EQ(CSIDL_APPDATA, row.nCsidl);
-        EXPECT_STREQ(L"\\Microsoft\\Internet Explorer\\Quick Launch\\Velmora.lnk", row.szTail);
-        EXPECT_FALSE(row.bUnpin);
-    }
-    for (DWORD major : {6u, 10u}) {
-        EXPECT_STREQ(kWowRunKey, AutoRunKeyFor(major)) << major;
-        const CShortcutRow row = ShortcutRowFor(major);
-        EXPECT_EQ(CSIDL_DESKTOP, row.nCsidl);
-        EXPECT_STREQ(L"\\Velmora.lnk", row.szTail);
-        EXPECT_TRUE(row.bUnpin);
-    }
-}
-
-TEST(PostInstallPaths, AreWrittenWholeOrNotAtAll) {
-    wchar_t path[260];
-    ASSERT_TRUE(FormatLauncherPath(L"C:\\Program Files\\Velmora", path));
-    EXPECT_STREQ(L"C:\\Program Files\\Velmora\\vlLauncher.exe", path);
-    EXPECT_EQ(2u * (wcslen(path) + 1), RegistryStringSize(path));
-    ASSERT_TRUE(FormatClientConfigPath(L"D:\\v", path));
-    EXPECT_STREQ(L"D:\\v\\config\\config.ini", path);
-
-    // The launcher's tail is 15 characters: a folder of 244 still fits 260.
-    const std::wstring fits = L"C:\\" + std::wstring(241, L'f');
-    EXPECT_TRUE(FormatLauncherPath(fits.c_str(), path));
-    EXPECT_EQ(259u, wcslen(path));
-    const std::wstring tooLong = fits + L"g";
-    EXPECT_FALSE(FormatLauncherPath(tooLong.c_str(), path));
-    EXPECT_STREQ(L"", path);
-    EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path));
-    EXPECT_STREQ(L"", path);
-}
+#include <shlobj.h>
 
 namespace {
 
@@ -97,14 +58,12 @@ protected:
         ::DeleteFileW(quickLaunchLink.c_str());
     }
     // The client's setting file as an earlier run of the client left it.
-    void ResetClientConfig() { WriteBytes(Ini(), "[AppSetting]\r\nAutoRun=0\r\n"); }
+    void ResetClientConfig() { WriteFileBytes(Ini(), "[AppSetting]\r\nAutoRun=0\r\n"); }
     std::wstring Ini() const { return folder + L"\\config\\config.ini"; }
-    void Ready(ScriptedDlg& dlg, DWORD major, int taskbar, int autoRun) {
-        dlg.m_osvi.dwMajorVersion = major;
-        wcscpy(dlg.m_szInstallDir, folder.c_str());
-        dlg.m_chkTaskbar.SetCheck(taskbar);
-        dlg.m_chkAutoRun.SetCheck(autoRun);
-    }
+    // The options as the dialog hands them over: a box is ticked when its
+    // check state is 1.
+    BOOL ApplyTaskbar(DWORD major, int box) { return ApplyTaskbarChoice(box == 1, major); }
+    BOOL ApplyAutoRun(DWORD major, int box) { return ApplyAutoRunChoice(box == 1, folder.c_str(), major); }
 
     const std::wstring folder = L"C:\\Program Files\\Velmora Opt";
     std::wstring desktopLink, quickLaunchLink;
@@ -115,11 +74,9 @@ TEST_F(PostInstallOnPrefix, TaskbarOptionRemovesTheShortcutOnlyWhenCleared) {
     struct Case { DWORD major; int box; bool quickLaunchDeleted; } cases[] = {
         {5, 1, false}, {6, 1, false}, {5, 0, true}, {6, 0, false}, {5, 2, true}};
     for (const Case& c : cases) {
-        WriteBytes(desktopLink, "link");
-        WriteBytes(quickLaunchLink, "link");
-        ScriptedDlg dlg(nullptr);
-        Ready(dlg, c.major, c.box, 0);
-        EXPECT_TRUE(dlg.ApplyTaskbarOption());
+        WriteFileBytes(desktopLink, "link");
+        WriteFileBytes(quickLaunchLink, "link");
+        EXPECT_TRUE(ApplyTaskbar(c.major, c.box));
         EXPECT_TRUE(FileExists(desktopLink)) << c.major << "/" << c.box;
         EXPECT_EQ(!c.quickLaunchDeleted, FileExists(quickLaunchLink)) << c.major << "/" << c.box;
     }
@@ -129,9 +86,7 @@ TEST_F(PostInstallOnPrefix, TaskbarOptionRemovesTheShortcutOnlyWhenCleared) {
     EXPECT_EQ(std::vector<std::wstring>{desktopLink}, UnpinnedShortcuts(1, 5000));
 
     ::DeleteFileW(quickLaunchLink.c_str());
-    ScriptedDlg dlg(nullptr);
-    Ready(dlg, 5, 0, 0);
-    EXPECT_TRUE(dlg.ApplyTaskbarOption()) << "a missing shortcut changes nothing";
+    EXPECT_TRUE(ApplyTaskbar(5, 0)) << "a missing shortcut changes nothing";
 }
 
 TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRead) {
@@ -150,9 +105,7 @@ TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRea
         if (c.prior == kEmpty) SetString(key, L"Velmora", L"");
         ResetClientConfig();
 
-        ScriptedDlg dlg(nullptr);
-        Ready(dlg, c.major, 0, c.box);
-        EXPECT_TRUE(dlg.ApplyAutoRunOption());
+        EXPECT_TRUE(ApplyAutoRun(c.major, c.box));
 
         const RegValue v = GetValue(key, L"Velmora");
         const std::string what = std::to_string(c.major) + "/" + std::to_string(c.box) + "/" + std::to_string(c.prior);
@@ -174,9 +127,7 @@ TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRea
 TEST_F(PostInstallOnPrefix, MissingWow6432RunKeyWritesNothingFromVersion6) {
     for (int box : {1, 0}) {
         SetString(kRunKey, L"Velmora", L"D:\\Old\\vlLauncher.exe");
-        ScriptedDlg dlg(nullptr);
-        Ready(dlg, 6, 0, box);
-        EXPECT_FALSE(dlg.ApplyAutoRunOption()) << box;
+        EXPECT_FALSE(ApplyAutoRun(6, box)) << box;
         EXPECT_EQ(L"D:\\Old\\vlLauncher.exe", GetValue(kRunKey, L"Velmora").text) << box;
         EXPECT_EQ(L"0", IniValue(Ini(), L"AppSetting", L"AutoRun")) << box;
         EXPECT_FALSE(GetValue(kWowRunKey, L"Velmora").present) << box;
@@ -189,9 +140,8 @@ TEST_F(PostInstallOnPrefix, MissingWow6432RunKeyWritesNothingFromVersion6) {
 TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
     wchar_t winver[16] = {};
     ::GetEnvironmentVariableW(L"VELMORA_WINVER", winver, 16);
-    NotifySink sink;
-    ScriptedDlg dlg(sink.hWnd);
-    const DWORD major = dlg.m_osvi.dwMajorVersion;
+    CNotifySink sink;
+    const DWORD major = SystemMajorVersion();
     if (wcscmp(winver, L"winxp") == 0) ASSERT_EQ(5u, major);
     else ASSERT_GE(major, 6u);
 
@@ -200,16 +150,12 @@ TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
     RegisterUnpinRecorder();
     ConfigureStandin(L"C:\\standin-family.log");
     ::DeleteFileW(quickLaunchLink.c_str());
-    wcscpy(dlg.m_szInstallDir, folder.c_str());
-    wcscpy(dlg.m_szDownloadFile, StandinSetup().c_str());
-    ASSERT_TRUE(dlg.RunSetup());
+    ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), major, sink.Hwnd()));
     ASSERT_TRUE(FileExists(desktopLink));
     ASSERT_EQ(major <= 5, FileExists(quickLaunchLink)) << "the package's Quick Launch shortcut";
 
-    dlg.m_chkTaskbar.SetCheck(0);
-    dlg.m_chkAutoRun.SetCheck(1);
-    EXPECT_TRUE(dlg.ApplyTaskbarOption());
-    EXPECT_TRUE(dlg.ApplyAutoRunOption());
+    EXPECT_TRUE(ApplyTaskbar(major, 0));
+    EXPECT_TRUE(ApplyAutoRun(major, 1));
 
     EXPECT_FALSE(FileExists(quickLaunchLink));
     EXPECT_TRUE(FileExists(desktopLink));

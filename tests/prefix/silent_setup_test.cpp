@@ -1,31 +1,9 @@
-// The silent setup run: its parameters, the exit-code rule and the
-// elevation verb, and runs of the stand-in setup package on the prefix.
-#include "install_system_support.h"
+// Runs of the stand-in setup package on the prefix: the folder and switches
+// it receives, the exit codes, a package that cannot start, and the
+// elevation verb from the real policy value.
+#include "prefix_test.h"
+#include "install/InstallWorker.h"
 #include "install/SilentSetup.h"
-
-using namespace sys_test;
-
-TEST(SetupExitCode, OneToEightFailEveryOtherCodeSucceeds) {
-    struct Case { DWORD code; BOOL ok; } cases[] = {
-        {0, TRUE}, {1, FALSE}, {2, FALSE}, {3, FALSE}, {4, FALSE}, {5, FALSE}, {6, FALSE}, {7, FALSE},
-        {8, FALSE}, {9, TRUE}, {SETUP_EXIT_UNKNOWN, TRUE}, {0xC0000005, TRUE}, {0xFFFFFFFF, TRUE},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.ok, IsSetupExitSuccess(c.code)) << c.code;
-}
-
-TEST(SetupParameters, QuoteTheFolderWithATrailingBackslash) {
-    wchar_t params[512];
-    ASSERT_TRUE(FormatSetupParameters(L"C:\\Program Files\\Velmora", params));
-    EXPECT_STREQ(L"/DIR=\"C:\\Program Files\\Velmora\\\" /verysilent /norestart", params);
-
-    const std::wstring longest = L"C:\\" + std::wstring(256, L'd');  // the longest folder there can be
-    EXPECT_TRUE(FormatSetupParameters(longest.c_str(), params));
-    EXPECT_EQ(L"/DIR=\"" + longest + L"\\\" /verysilent /norestart", params);
-
-    const std::wstring tooLong = L"C:\\" + std::wstring(500, L'd');  // 537 characters with the switches
-    EXPECT_FALSE(FormatSetupParameters(tooLong.c_str(), params));
-    EXPECT_STREQ(L"", params);
-}
 
 namespace {
 
@@ -78,24 +56,21 @@ protected:
         SetDword(kPolicyKey, L"EnableLUA", 0);
         DeleteKeyTree(kUninstallKey);
     }
-    // A dialog set up as Install leaves it, for folder.
-    void Ready(ScriptedDlg& dlg, const std::wstring& folder, const wchar_t* package = kPackage) {
-        wcscpy(dlg.m_szInstallDir, folder.c_str());
-        wcscpy(dlg.m_szDownloadFile, package);
+    // The setup step as the worker runs it, posting to the sink.
+    BOOL RunSetup(const std::wstring& folder, const wchar_t* package = kPackage, DWORD major = SystemMajorVersion()) {
+        return RunSetupPackage(package, folder.c_str(), major, sink.Hwnd());
     }
     static constexpr const wchar_t* kPackage = L"C:\\pkg\\velmora.exe";
     static constexpr const wchar_t* kLog = L"C:\\standin-setup.log";
-    NotifySink sink;
+    CNotifySink sink;
 };
 
 TEST_F(SilentSetupOnPrefix, PackageReceivesExactlyTheFolderAndSwitches) {
     const std::wstring folder = L"C:\\Program Files\\Velmora \u6e38\u620f Test";
-    ScriptedDlg dlg(sink.hWnd);
-    Ready(dlg, folder);
-    ASSERT_TRUE(dlg.RunSetup());
+    ASSERT_TRUE(RunSetup(folder));
     sink.Pump(0);
 
-    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes);
+    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes());
     EXPECT_EQ(L"/DIR=\"" + folder + L"\\\" /verysilent /norestart", StandinRecord(kLog, L"args"));
     EXPECT_EQ(folder + L"\\", StandinRecord(kLog, L"dir")) << "as the package reads its switches";
     EXPECT_EQ(L"verysilent=1 norestart=1", StandinRecord(kLog, L"switches"));
@@ -109,38 +84,31 @@ TEST_F(SilentSetupOnPrefix, ExitCodesOneToEightFail) {
     struct Case { DWORD code; BOOL ok; } cases[] = {{0, TRUE}, {1, FALSE}, {4, FALSE}, {8, FALSE}, {9, TRUE}, {42, TRUE}};
     for (const Case& c : cases) {
         ConfigureStandin(kLog, c.code);
-        sink.codes.clear();
-        ScriptedDlg dlg(sink.hWnd);
-        dlg.m_osvi.dwMajorVersion = 6;
-        Ready(dlg, L"C:\\velmora");
-        EXPECT_EQ(c.ok, dlg.RunSetup()) << c.code;
+        sink.Clear();
+        EXPECT_EQ(c.ok, RunSetup(L"C:\\velmora", kPackage, 6)) << c.code;
         sink.Pump(0);
-        EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes) << c.code;
+        EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes()) << c.code;
         EXPECT_EQ(std::to_wstring(c.code), StandinRecord(kLog, L"done")) << "the package ran to its end";
     }
 }
 
 TEST_F(SilentSetupOnPrefix, PackageThatCannotStartFailsAfterSetupStarted) {
-    WriteBytes(kPackage, "");
-    ScriptedDlg dlg(sink.hWnd);
-    Ready(dlg, L"C:\\velmora");
+    WriteFileBytes(kPackage, "");
     {
         ErrorBoxDismisser dismisser;
-        EXPECT_FALSE(dlg.RunSetup());
+        EXPECT_FALSE(RunSetup(L"C:\\velmora"));
     }
     sink.Pump(0);
-    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.codes);
+    EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes());
 }
 
 TEST_F(SilentSetupOnPrefix, MissingPackageOrFolderFailsBeforeSetupStarted) {
     MakeFolders(L"C:\\pkg\\folder.exe");
     for (const wchar_t* package : {L"C:\\pkg\\folder.exe", L"C:\\pkg\\missing.exe"}) {
-        ScriptedDlg dlg(sink.hWnd);
-        Ready(dlg, L"C:\\velmora", package);
-        EXPECT_FALSE(dlg.RunSetup()) << testing::PrintToString(std::wstring(package));
+        EXPECT_FALSE(RunSetup(L"C:\\velmora", package)) << testing::PrintToString(std::wstring(package));
     }
     sink.Pump(0);
-    EXPECT_TRUE(sink.codes.empty());
+    EXPECT_TRUE(sink.Codes().empty());
     EXPECT_EQ(L"<none>", StandinRecord(kLog, L"start"));
 }
 

@@ -1,41 +1,13 @@
 // The text fetch, the manifest query and the download against the
-// scriptable fault server (run by tests/servers/run_unit.py, which puts its
-// address in VELMORA_FAULT_SERVER; without it these tests skip).
-#include <gtest/gtest.h>
-#include "install/Download.h"
-#include "install/HttpText.h"
+// scriptable fault server.
+#include "net_test.h"
 #include "app/InstallerDlg.h"
+#include "install/HttpText.h"
 #include "install/InstallWorker.h"
+#include "install/UpgradeManifest.h"
 #include "velmora_config.h"
-#include "net_support.h"
-#include <string>
-#include <vector>
 
 namespace {
-
-// What WinInet under Wine puts on the wire for the installer's requests:
-// the agent, then the fixed header block (Wine drops the blank before its
-// first line end).
-std::string Head(const std::string& target, int port, const std::string& extra = std::string()) {
-    return "GET " + target + " HTTP/1.1\r\n" + extra + "Host: 127.0.0.1:" + std::to_string(port) +
-           "\r\nUser-Agent: JQV\r\nAccept-Language: zh-cn\r\n"
-           "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
-}
-
-std::vector<int> Percents(int from, int to) {
-    std::vector<int> out;
-    for (int p = from; p <= to; ++p) out.push_back(p);
-    return out;
-}
-
-class FaultTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!server.Available()) GTEST_SKIP() << "no fault server (VELMORA_FAULT_SERVER)";
-        server.Reset();
-    }
-    CFaultServer server;
-};
 
 class FaultHttpGetText : public FaultTest {};
 
@@ -135,92 +107,55 @@ TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
         {"URL of 256 characters", "", R"({"code":"100","result":{"version":"1","versionCode":1,"downloadUrl":")" +
                                           longUrl + "\"}}"},
     };
-    CInstallerDlg dlg;
     for (const Case& c : cases) {
         server.Script(kManifestPath, c.options, c.body);
-        wchar_t url[256] = {};
-        EXPECT_FALSE(dlg.QueryUpgradeInfo(url)) << c.name;
+        wchar_t url[URL_CHARS] = {};
+        EXPECT_FALSE(QueryDownloadUrl(6, url)) << c.name;
         EXPECT_STREQ(L"", url) << c.name;
     }
     server.Script(kManifestPath, "", good);
-    wchar_t url[256] = {};
-    EXPECT_TRUE(dlg.QueryUpgradeInfo(url));
+    wchar_t url[URL_CHARS] = {};
+    EXPECT_TRUE(QueryDownloadUrl(6, url));
     EXPECT_STREQ(L"http://d/p.exe", url);
 }
 
-// Package downloads. 10,000,000 bytes make one percent 100,000 bytes, more
-// than one read, so that every whole percent is posted exactly once.
-const size_t kPackageSize = 10000000;
+// One call each, from a stale package of an earlier run and maybe a partial
+// file: the package stands whole at its path, nothing else is left, and the
+// progress and the requests are those of the reply's shape.
+TEST_F(FaultDownload, OneCallPerReplyShape) {
+    const size_t kNoPartial = 0;
+    struct Case {
+        const char* name;
+        std::string options;
+        size_t partial;  // bytes of the package already in the partial file "v1"
+        std::vector<int> progress;
+        std::vector<std::string> extra;  // per request: the header line beside the fixed ones
+    } cases[] = {
+        {"fresh without an ETag", "", kNoPartial, Percents(1, 100), {""}},
+        // Replies without Range carry junk: only the ranged body may reach the file.
+        {"resumable from nothing reads only the ranged reply", "etag=v1&unranged_fill=J", kNoPartial,
+         Percents(1, 100, 100), {"", "Range: bytes=0-\r\n"}},
+        {"resumes a partial file and posts from its percent", "etag=v1", 4000000, Percents(40, 100, 100),
+         {"", "Range: bytes=4000000-\r\n"}},
+        {"a complete partial file is moved without transfer", "etag=v1", kPackageSize, {}, {""}},
+        {"a header block over 256 bytes means no ETag", "etag=v1&pad=200", kNoPartial, Percents(1, 100), {""}},
+    };
+    for (const Case& c : cases) {
+        server.Reset();
+        server.Script("/pkg", c.options, package);
+        WriteFileBytes(scratch.Dl(L"velmora.exe"), "stale package of an earlier run");
+        if (c.partial) WriteFileBytes(scratch.Dl(L"v1"), package.substr(0, c.partial));
+        percent = 0;
 
-class FaultDownload : public FaultTest {
-protected:
-    void SetUp() override {
-        FaultTest::SetUp();
-        if (IsSkipped()) return;
-        package = PackageBytes(kPackageSize, 11);
+        ASSERT_TRUE(Download()) << c.name;
+        EXPECT_TRUE(Package() == package) << c.name;
+        EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << c.name;
+        EXPECT_EQ(c.progress, sink.TakeProgress()) << c.name;
+        EXPECT_EQ(c.progress.empty() ? 0 : 100, percent) << c.name;
+        std::vector<std::string> expected;
+        for (const std::string& extra : c.extra) expected.push_back(Head("/pkg", server.Port(), extra));
+        EXPECT_EQ(expected, server.Requests()) << c.name;
     }
-    BOOL Download(const std::wstring& url) {
-        return DownloadPackage(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent);
-    }
-    BOOL Download() { return Download(server.Url("/pkg")); }
-    std::string Package() const { return ReadFileBytes(scratch.Dl(L"velmora.exe")); }
-
-    std::string package;
-    CScratch scratch;
-    CNotifySink sink;
-    int percent = 0;
-};
-
-TEST_F(FaultDownload, FreshWithoutETag) {
-    server.Script("/pkg", "", package);
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl()));
-    EXPECT_EQ(Percents(1, 100), sink.TakeProgress());
-    EXPECT_EQ(100, percent);
-    const std::vector<std::string> requests = server.Requests();
-    ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ(Head("/pkg", server.Port()), requests[0]);
-}
-
-TEST_F(FaultDownload, ResumableFromNothingReadsOnlyTheRangedReply) {
-    // Replies without Range carry junk: only the ranged body may reach the file.
-    server.Script("/pkg", "etag=v1&unranged_fill=J", package);
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl()));
-    std::vector<int> expected = Percents(1, 100);
-    expected.push_back(100);  // once more after the move
-    EXPECT_EQ(expected, sink.TakeProgress());
-    const std::vector<std::string> requests = server.Requests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ(Head("/pkg", server.Port()), requests[0]);
-    EXPECT_EQ(Head("/pkg", server.Port(), "Range: bytes=0-\r\n"), requests[1]);
-}
-
-TEST_F(FaultDownload, ResumesAPartialFileAndPostsFromItsPercent) {
-    server.Script("/pkg", "etag=v1", package);
-    WriteFileBytes(scratch.Dl(L"v1"), package.substr(0, 4000000));
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_FALSE(FileExists(scratch.Dl(L"v1")));
-    std::vector<int> expected = Percents(40, 100);
-    expected.push_back(100);
-    EXPECT_EQ(expected, sink.TakeProgress());
-    const std::vector<std::string> requests = server.Requests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ(Head("/pkg", server.Port(), "Range: bytes=4000000-\r\n"), requests[1]);
-}
-
-TEST_F(FaultDownload, CompletePartialFileIsMovedWithoutTransfer) {
-    server.Script("/pkg", "etag=v1", package);
-    WriteFileBytes(scratch.Dl(L"v1"), package);
-    WriteFileBytes(scratch.Dl(L"velmora.exe"), "stale package of an earlier run");
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl()));
-    EXPECT_TRUE(sink.TakeProgress().empty());
-    EXPECT_EQ(1u, server.Requests().size());
 }
 
 TEST_F(FaultDownload, DroppedConnectionIsResumedByTheNextCall) {
@@ -253,7 +188,7 @@ TEST_F(FaultDownload, PartialFilesThatCannotContinueStartAgainFromNothing) {
         WriteFileBytes(scratch.Dl(L"v1"), c.partial);
         EXPECT_TRUE(Download()) << c.name;
         EXPECT_TRUE(Package() == package) << c.name;
-        EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl())) << c.name;
+        EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << c.name;
         const std::vector<std::string> requests = server.Requests();
         ASSERT_EQ(2u, requests.size()) << c.name;
         EXPECT_EQ(Head("/pkg", server.Port(), std::string("Range: ") + c.range + "\r\n"), requests[1]) << c.name;
@@ -267,7 +202,7 @@ TEST_F(FaultDownload, ErrorReplyToTheRangedRequestKeepsThePartialFile) {
     WriteFileBytes(scratch.Dl(L"v1"), partial);
     EXPECT_FALSE(Download());
     EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"v1")) == partial);
-    EXPECT_EQ(std::vector<std::wstring>{L"v1"}, CScratch::List(scratch.Dl()));
+    EXPECT_EQ(std::vector<std::wstring>{L"v1"}, ListFolder(scratch.Dl()));
 }
 
 TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {
@@ -277,18 +212,10 @@ TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {
         server.Script("/pkg", "etag=" + CFaultServer::Enc(etag), package);
         EXPECT_TRUE(Download()) << etag;
         EXPECT_TRUE(Package() == package) << etag;
-        EXPECT_EQ(std::vector<std::wstring>{L"dl"}, CScratch::List(scratch.Root())) << etag;
-        EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl())) << etag;
+        EXPECT_EQ(std::vector<std::wstring>{L"dl"}, ListFolder(scratch.Root())) << etag;
+        EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << etag;
         EXPECT_EQ(1u, server.Requests().size()) << etag;
     }
-}
-
-TEST_F(FaultDownload, HeaderBlockOver256BytesMeansNoETag) {
-    server.Script("/pkg", "etag=v1&pad=200", package);
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, CScratch::List(scratch.Dl()));
-    EXPECT_EQ(1u, server.Requests().size());
 }
 
 TEST_F(FaultDownload, RepliesThatFailBeforeAnyFileIsWritten) {
@@ -301,7 +228,7 @@ TEST_F(FaultDownload, RepliesThatFailBeforeAnyFileIsWritten) {
     for (const Case& c : cases) {
         server.Script("/pkg", c.options, c.body);
         EXPECT_FALSE(Download()) << c.name;
-        EXPECT_TRUE(CScratch::List(scratch.Dl()).empty()) << c.name;
+        EXPECT_TRUE(ListFolder(scratch.Dl()).empty()) << c.name;
     }
     EXPECT_FALSE(Download(L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
     EXPECT_FALSE(Download(L""));
@@ -345,47 +272,6 @@ TEST_F(FaultDownload, StopSignalEndsTheDownloadKeepingThePartialFile) {
     EXPECT_LT(partial.size(), package.size());
     EXPECT_TRUE(partial == package.substr(0, partial.size()));
     EXPECT_FALSE(FileExists(path));
-}
-
-// Run by a runner that limits the size of files this process may write
-// (VELMORA_FSIZE_LIMIT bytes), as a full disk would.
-class DiskFullDownload : public FaultDownload {
-protected:
-    void SetUp() override {
-        limit = static_cast<size_t>(atoll(EnvVar("VELMORA_FSIZE_LIMIT").c_str()));
-        if (!limit) GTEST_SKIP() << "no file size limit (VELMORA_FSIZE_LIMIT)";
-        FaultDownload::SetUp();
-    }
-    size_t limit = 0;
-};
-
-TEST_F(DiskFullDownload, FailedWritesFailTheDownloadAndKeepOnlyWrittenBytes) {
-    ASSERT_LT(limit, kPackageSize);
-    server.Script("/pkg", "etag=v1", package);
-    EXPECT_FALSE(Download());
-    const std::string partial = ReadFileBytes(scratch.Dl(L"v1"));
-    EXPECT_EQ(limit, partial.size());
-    EXPECT_TRUE(partial == package.substr(0, partial.size()));
-    EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
-
-    server.Script("/pkg", "", package);
-    EXPECT_FALSE(Download());
-    EXPECT_EQ(limit, ReadFileBytes(scratch.Dl(L"velmora.exe")).size());
-}
-
-}  // namespace
-
-namespace {
-
-// Run with nothing listening on the compiled-in vendor server port
-// (VELMORA_NO_SERVER=1).
-TEST(NoServerInstallerDlg, ConstructionFinishesWithAnEmptyUrl) {
-    if (EnvVar("VELMORA_NO_SERVER") != "1") GTEST_SKIP() << "the vendor server port may be in use";
-    CInstallerDlg dlg;
-    EXPECT_STREQ(L"", dlg.m_szDownloadUrl);
-    CScratch scratch;
-    EXPECT_FALSE(dlg.DownloadFile(dlg.m_szDownloadUrl, scratch.Dl(L"velmora.exe").c_str()));
-    EXPECT_TRUE(CScratch::List(scratch.Dl()).empty());
 }
 
 }  // namespace

@@ -4,20 +4,91 @@
 // setup, or Finish while the options are applied), through the calls the
 // application makes.
 //
-// The download step is scripted (ScriptedDlg); the setup run is the real
-// one with the stand-in package, and the options are the real ones.
-#include "install_system_support.h"
+// The worker runs the steps of a scripted run in place of the dialog: the
+// download is scripted, the setup run is the real one with the stand-in
+// package, and the options are the real ones.
+#include "prefix_test.h"
+#include "framework/BoundedText.h"
 #include "install/InstallWorker.h"
 #include "install/PostInstall.h"
+#include "install/ProductNames.h"
+#include "install/SilentSetup.h"
+#include <shlobj.h>
 #include <memory>
-
-using namespace sys_test;
 
 namespace {
 
-DWORD WINAPI ScriptedWorker(LPVOID p) { return RunInstallWorker(static_cast<ScriptedDlg*>(p)); }
-
 DWORD Since(DWORD start) { return ::GetTickCount() - start; }
+
+// The install state and steps the worker reads from the dialog, with the
+// download step scripted: the real download is another unit and talks to
+// the network.
+class ScriptedRun {
+public:
+    enum Download {
+        kDeliver,        // progress 50, 100; copies packageSource to the package path
+        kFail,           // FALSE at once, no progress
+        kNoPackage,      // progress 50, 100; TRUE but writes nothing
+        kUntilStop,      // grows partialFile until the stop is requested, then FALSE
+        kDeafToStop,     // grows partialFile for deafMs whatever happens, then FALSE
+        kDeliverAtStop,  // as kUntilStop, but completes as the stop comes: kDeliver
+    };
+
+    explicit ScriptedRun(HWND hNotify) : m_hWnd(hNotify) {}
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    BOOL DownloadFile(const wchar_t* url, const wchar_t* path) {
+        if (download == kFail) return FALSE;
+        if (download == kUntilStop || download == kDeafToStop || download == kDeliverAtStop) {
+            const DWORD start = ::GetTickCount();
+            for (int i = 1;; ++i) {
+                AppendChunk();
+                Progress(i < 100 ? i : 99);
+                if (download == kDeafToStop ? Since(start) >= deafMs : !!IsInstallStopping()) break;
+                ::Sleep(20);
+            }
+            if (download != kDeliverAtStop) return FALSE;
+        }
+        Progress(50);
+        Progress(100);
+        if (download != kNoPackage) return ::CopyFileW(packageSource.c_str(), path, FALSE);
+        return TRUE;
+    }
+    BOOL RunSetup() { return RunSetupPackage(m_szDownloadFile, m_szInstallDir, major, m_hWnd); }
+    // Can hold the worker in its options until the stop comes (at most
+    // 10 s), as when Finish is pressed meanwhile.
+    BOOL ApplyTaskbarOption() {
+        for (DWORD start = ::GetTickCount(); holdOptionsUntilStop && !IsInstallStopping() && Since(start) < 10000;)
+            ::Sleep(10);
+        return ApplyTaskbarChoice(bKeepTaskbar, major);
+    }
+    BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir, major); }
+
+    wchar_t m_szInstallDir[PATH_CHARS] = {};
+    wchar_t m_szDownloadUrl[URL_CHARS] = {};
+    wchar_t m_szDownloadFile[PATH_CHARS] = {};
+    DWORD major = SystemMajorVersion();
+    BOOL bKeepTaskbar = FALSE;
+    BOOL bAutoRun = TRUE;
+    Download download = kDeliver;
+    bool holdOptionsUntilStop = false;
+    std::wstring packageSource = StandinSetup();
+    std::wstring partialFile;
+    DWORD deafMs = 0;
+
+private:
+    void Progress(int percent) { PostInstallNotify(m_hWnd, INSTALL_NOTIFY_PROGRESS, percent); }
+    void AppendChunk() {
+        HANDLE h = ::CreateFileW(partialFile.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return;
+        DWORD n = 0;
+        ::WriteFile(h, "0123456789abcdef", 16, &n, nullptr);
+        ::CloseHandle(h);
+    }
+    HWND m_hWnd;
+};
+
+DWORD WINAPI ScriptedWorker(LPVOID p) { return RunInstallWorker(static_cast<ScriptedRun*>(p)); }
 
 }  // namespace
 
@@ -27,28 +98,28 @@ protected:
         ConfigureStandin(kLog);
         DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
         DeleteValue(kRunKey, L"Velmora");
-        dlg.reset(new ScriptedDlg(sink.hWnd));
-        // The state as Install leaves it.
-        wcscpy(dlg->m_szInstallDir, L"C:\\Program Files\\Velmora Run");
-        package = std::wstring(dlg->m_szDownloadFile) + L"velmora.exe";
-        wcscpy(dlg->m_szDownloadFile, package.c_str());
-        dlg->partialFile = package + L".0123.part";
-        ::DeleteFileW(dlg->partialFile.c_str());
+        run.reset(new ScriptedRun(sink.Hwnd()));
+        // The state as Install leaves it: the package in the download folder.
+        CopyWhole(run->m_szInstallDir, L"C:\\Program Files\\Velmora Run");
+        const std::wstring folder = ShellFolder(CSIDL_PERSONAL) + L"\\" VELMORA_DOWNLOAD_FOLDER;
+        MakeFolders(folder);
+        package = folder + L"\\" VELMORA_PACKAGE_NAME;
+        CopyWhole(run->m_szDownloadFile, package.c_str());
+        run->partialFile = package + L".0123.part";
+        ::DeleteFileW(run->partialFile.c_str());
         ::DeleteFileW(Ini().c_str());
-        dlg->m_chkAutoRun.SetCheck(1);
-        dlg->m_chkTaskbar.SetCheck(0);
-        if (dlg->m_osvi.dwMajorVersion >= 6) CreateKey(kWowRunKey);
+        if (run->major >= 6) CreateKey(kWowRunKey);
     }
     void Clean() override {
         EXPECT_TRUE(EndInstallWorker(INFINITE));
         ::DeleteFileW(package.c_str());
-        ::DeleteFileW(dlg->partialFile.c_str());
+        ::DeleteFileW(run->partialFile.c_str());
         DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
         DeleteValue(kRunKey, L"Velmora");
         DeleteKeyTree(kUninstallKey);
     }
 
-    void Start() { ASSERT_TRUE(StartInstallWorker(&ScriptedWorker, dlg.get())); }
+    void Start() { ASSERT_TRUE(StartInstallWorker(&ScriptedWorker, run.get())); }
     // Pumps until code arrives; fails the test after 30 s.
     void Await(WPARAM code) { ASSERT_TRUE(sink.WaitFor(code, 30000)) << "no code " << code; }
     // Runs the worker until its last post, then ends it as the application
@@ -61,13 +132,13 @@ protected:
         EXPECT_TRUE(EndInstallWorker(INFINITE));
         sink.Pump(0);
     }
-    RegValue RunValue() const { return GetValue(AutoRunKeyFor(dlg->m_osvi.dwMajorVersion), L"Velmora"); }
-    std::wstring Ini() const { return std::wstring(dlg->m_szInstallDir) + L"\\config\\config.ini"; }
-    std::wstring Launcher() const { return std::wstring(dlg->m_szInstallDir) + L"\\vlLauncher.exe"; }
+    RegValue RunValue() const { return GetValue(AutoRunKeyFor(run->major), L"Velmora"); }
+    std::wstring Ini() const { return std::wstring(run->m_szInstallDir) + L"\\config\\config.ini"; }
+    std::wstring Launcher() const { return std::wstring(run->m_szInstallDir) + L"\\vlLauncher.exe"; }
 
     static constexpr const wchar_t* kLog = L"C:\\standin-worker.log";
-    NotifySink sink;
-    std::unique_ptr<ScriptedDlg> dlg;
+    CNotifySink sink;
+    std::unique_ptr<ScriptedRun> run;
     std::wstring package;
 };
 
@@ -75,23 +146,23 @@ TEST_F(InstallWorkerOnPrefix, PostsOneSequencePerOutcomeAndAlwaysDeletesThePacka
     using Codes = std::vector<WPARAM>;
     struct Case {
         const char* what;
-        ScriptedDlg::Download download;
+        ScriptedRun::Download download;
         DWORD setupExit;
         Codes codes;
         bool setupRan, optionsApplied;
     } cases[] = {
-        {"success", ScriptedDlg::kDeliver, 0, Codes{1, 2, 3}, true, true},
-        {"download failed", ScriptedDlg::kFail, 0, Codes{4}, false, false},
-        {"package missing", ScriptedDlg::kNoPackage, 0, Codes{1, 4}, false, false},
-        {"setup exit 1", ScriptedDlg::kDeliver, 1, Codes{1, 2, 4}, true, false},
-        {"setup exit 8", ScriptedDlg::kDeliver, 8, Codes{1, 2, 4}, true, false},
+        {"success", ScriptedRun::kDeliver, 0, Codes{1, 2, 3}, true, true},
+        {"download failed", ScriptedRun::kFail, 0, Codes{4}, false, false},
+        {"package missing", ScriptedRun::kNoPackage, 0, Codes{1, 4}, false, false},
+        {"setup exit 1", ScriptedRun::kDeliver, 1, Codes{1, 2, 4}, true, false},
+        {"setup exit 8", ScriptedRun::kDeliver, 8, Codes{1, 2, 4}, true, false},
     };
     for (const Case& c : cases) {
         Prepare();
         // A package left from an earlier run goes too.
-        if (c.download == ScriptedDlg::kFail) WriteBytes(package, "stale");
+        if (c.download == ScriptedRun::kFail) WriteFileBytes(package, "stale");
         ConfigureStandin(kLog, c.setupExit);
-        dlg->download = c.download;
+        run->download = c.download;
         RunToEnd();
 
         EXPECT_EQ(c.codes, sink.Folded()) << c.what;
@@ -100,12 +171,12 @@ TEST_F(InstallWorkerOnPrefix, PostsOneSequencePerOutcomeAndAlwaysDeletesThePacka
         EXPECT_EQ(c.optionsApplied, RunValue().present) << c.what;
         EXPECT_EQ(c.optionsApplied ? L"1" : L"<none>", IniValue(Ini(), L"AppSetting", L"AutoRun")) << c.what;
         Clean();
-        sink.codes.clear();
+        sink.Clear();
     }
 }
 
 TEST_F(InstallWorkerOnPrefix, ClosedDuringDownloadEndsPromptlyKeepingThePartialFile) {
-    dlg->download = ScriptedDlg::kUntilStop;
+    run->download = ScriptedRun::kUntilStop;
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
 
@@ -114,13 +185,13 @@ TEST_F(InstallWorkerOnPrefix, ClosedDuringDownloadEndsPromptlyKeepingThePartialF
 
     sink.Pump(200);
     EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_PROGRESS}, sink.Folded()) << "nothing posted after the stop";
-    EXPECT_TRUE(FileExists(dlg->partialFile)) << "kept for the next run";
+    EXPECT_TRUE(FileExists(run->partialFile)) << "kept for the next run";
     EXPECT_FALSE(FileExists(package));
     EXPECT_EQ(L"<none>", StandinRecord(kLog, L"start")) << "no setup after the window closed";
 }
 
 TEST_F(InstallWorkerOnPrefix, ClosedAsTheDownloadCompletesStartsNoSetup) {
-    dlg->download = ScriptedDlg::kDeliverAtStop;
+    run->download = ScriptedRun::kDeliverAtStop;
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
     EXPECT_TRUE(EndInstallWorker(INSTALL_STOP_GRACE_MS));
@@ -133,8 +204,8 @@ TEST_F(InstallWorkerOnPrefix, ClosedAsTheDownloadCompletesStartsNoSetup) {
 }
 
 TEST_F(InstallWorkerOnPrefix, DownloadDeafToTheStopIsGivenUpAfterTheGrace) {
-    dlg->download = ScriptedDlg::kDeafToStop;
-    dlg->deafMs = 3000;
+    run->download = ScriptedRun::kDeafToStop;
+    run->deafMs = 3000;
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
 
@@ -167,7 +238,7 @@ TEST_F(InstallWorkerOnPrefix, ClosedDuringSetupLeavesTheSetupRunningToItsEnd) {
 }
 
 TEST_F(InstallWorkerOnPrefix, FinishDuringTheOptionsStillAppliesThem) {
-    dlg->holdOptionsUntilStop = true;
+    run->holdOptionsUntilStop = true;
     Start();
     Await(INSTALL_NOTIFY_COMPLETE);
     EXPECT_FALSE(RunValue().present) << "the options are still being applied";

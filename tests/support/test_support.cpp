@@ -1,0 +1,282 @@
+#include "test_support.h"
+#include <gtest/gtest.h>
+#include "install/InstallWorker.h"
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+// ---- Environment -------------------------------------------------------------
+std::string EnvVar(const char* name) {
+    const char* v = getenv(name);
+    return v ? v : "";
+}
+
+bool OnFreshPrefix() { return EnvVar("VELMORA_FRESH_PREFIX") == "1"; }
+
+DWORD SystemMajorVersion() {
+    OSVERSIONINFOW osvi = {};
+    osvi.dwOSVersionInfoSize = sizeof(osvi);
+    ::GetVersionExW(&osvi);
+    return osvi.dwMajorVersion;
+}
+
+// ---- Files --------------------------------------------------------------------
+bool FileExists(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string out;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    char buf[65536];
+    for (DWORD n; ::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n;) out.append(buf, n);
+    ::CloseHandle(h);
+    return out;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << "cannot write " << testing::PrintToString(path);
+    DWORD n = 0;
+    ASSERT_TRUE(::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr));
+    ::CloseHandle(h);
+}
+
+std::wstring ReadUtf8(const std::wstring& path) {
+    const std::string bytes = ReadFileBytes(path);
+    const int cch = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(cch, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], cch);
+    return text;
+}
+
+void MakeFolders(const std::wstring& path) { ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr); }
+
+void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : ListFolder(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        const DWORD attr = ::GetFileAttributesW(path.c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
+            RemoveTree(path);
+        else
+            ::DeleteFileW(path.c_str());
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t buf[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, buf);
+    return buf;
+}
+
+std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+    wchar_t buf[256] = {};
+    ::GetPrivateProfileStringW(section, key, L"<none>", buf, 256, file.c_str());
+    return buf;
+}
+
+std::string PackageBytes(size_t size, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string out(size, '\0');
+    for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>(gen() >> 24);
+    return out;
+}
+
+CScratch::CScratch() {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    m_root = std::wstring(temp) + L"velmora-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++counter);
+    RemoveTree(m_root);
+    ::CreateDirectoryW(m_root.c_str(), nullptr);
+    ::CreateDirectoryW((m_root + L"\\dl").c_str(), nullptr);
+}
+
+CScratch::~CScratch() { RemoveTree(m_root); }
+
+// ---- Registry -------------------------------------------------------------------
+const wchar_t kUninstallKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1";
+const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kWowRunKey[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+namespace {
+
+void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD cb) {
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(h, name, 0, type, static_cast<const BYTE*>(data), cb));
+    ::RegCloseKey(h);
+}
+
+}  // namespace
+
+void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) { SetValue(key, name, REG_DWORD, &value, 4); }
+
+void CreateKey(const wchar_t* key) {
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_READ, nullptr, &h,
+                                               nullptr));
+    ::RegCloseKey(h);
+}
+
+void DeleteValue(const wchar_t* key, const wchar_t* name) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
+    ::RegDeleteValueW(h, name);
+    ::RegCloseKey(h);
+}
+
+void DeleteKeyTree(const wchar_t* key) { ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, key); }
+
+RegValue GetValue(const wchar_t* key, const wchar_t* name) {
+    RegValue v;
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) return v;
+    wchar_t buf[1024] = {};
+    DWORD cb = sizeof(buf) - sizeof(wchar_t);
+    if (::RegQueryValueExW(h, name, nullptr, &v.type, reinterpret_cast<BYTE*>(buf), &cb) == ERROR_SUCCESS) {
+        v.present = true;
+        v.size = cb;
+        v.text = buf;
+    }
+    ::RegCloseKey(h);
+    return v;
+}
+
+// ---- Stand-ins --------------------------------------------------------------------
+namespace {
+
+// The folder the test program runs from; the stand-ins are built beside it.
+std::wstring TestsDir() {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring s(self);
+    return s.substr(0, s.find_last_of(L'\\'));
+}
+
+}  // namespace
+
+std::wstring StandinSetup() { return TestsDir() + L"\\standin_setup.exe"; }
+std::wstring StandinLauncher() { return TestsDir() + L"\\vlLauncher.exe"; }
+
+void ConfigureStandin(const std::wstring& log, DWORD exitCode, DWORD delayMs) {
+    ::DeleteFileW(log.c_str());
+    ::SetEnvironmentVariableW(L"VELMORA_STANDIN_LOG", log.c_str());
+    ::SetEnvironmentVariableW(L"VELMORA_STANDIN_EXIT", std::to_wstring(exitCode).c_str());
+    ::SetEnvironmentVariableW(L"VELMORA_STANDIN_DELAY_MS", std::to_wstring(delayMs).c_str());
+}
+
+std::wstring StandinRecord(const std::wstring& log, const std::wstring& key) {
+    const std::wstring text = ReadUtf8(log);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(L"\r\n", pos);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = text.substr(pos, end - pos);
+        if (line.compare(0, key.size() + 1, key + L" ") == 0) return line.substr(key.size() + 1);
+        pos = end + 2;
+    }
+    return L"<none>";
+}
+
+// ---- Notifications ---------------------------------------------------------------
+CNotifySink::CNotifySink() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &CNotifySink::Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VelmoraNotifySink";
+    ::RegisterClassW(&wc);  // fails harmlessly once registered
+    m_hWnd = ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                               nullptr);
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+CNotifySink::~CNotifySink() { ::DestroyWindow(m_hWnd); }
+
+LRESULT CALLBACK CNotifySink::Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INSTALL_NOTIFY) {
+        if (auto* self = reinterpret_cast<CNotifySink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA)))
+            self->m_posts.emplace_back(wParam, lParam);
+        return 0;
+    }
+    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+}
+
+void CNotifySink::Pump(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        const DWORD spent = ::GetTickCount() - start;
+        if (spent >= ms) return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    }
+}
+
+bool CNotifySink::WaitFor(WPARAM code, DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (!Has(code)) {
+        const DWORD spent = ::GetTickCount() - start;
+        if (spent >= ms) return false;
+        Pump(spent + 50 > ms ? ms - spent : 50);
+    }
+    return true;
+}
+
+bool CNotifySink::Has(WPARAM code) const {
+    for (const auto& post : m_posts)
+        if (post.first == code) return true;
+    return false;
+}
+
+std::vector<WPARAM> CNotifySink::Codes() const {
+    std::vector<WPARAM> out;
+    for (const auto& post : m_posts) out.push_back(post.first);
+    return out;
+}
+
+std::vector<WPARAM> CNotifySink::Folded() const {
+    std::vector<WPARAM> out;
+    for (const auto& post : m_posts)
+        if (out.empty() || post.first != INSTALL_NOTIFY_PROGRESS || out.back() != INSTALL_NOTIFY_PROGRESS)
+            out.push_back(post.first);
+    return out;
+}
+
+std::vector<int> CNotifySink::TakeProgress() {
+    Pump(0);
+    std::vector<int> out;
+    for (const auto& post : m_posts) {
+        EXPECT_EQ(static_cast<WPARAM>(INSTALL_NOTIFY_PROGRESS), post.first);
+        out.push_back(static_cast<int>(post.second));
+    }
+    m_posts.clear();
+    return out;
+}

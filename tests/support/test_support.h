@@ -1,0 +1,103 @@
+// What the test programs share: the environment a test binary needs, files
+// and scratch folders, the prefix's registry, the stand-in setup package and
+// a window that records the worker's notifications.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+// ---- Environment -------------------------------------------------------------
+std::string EnvVar(const char* name);
+// The prefix is a throw-away copy (VELMORA_FRESH_PREFIX=1, set by the CTest
+// entries of the tests that change its registry and files).
+bool OnFreshPrefix();
+// The OS major version this process sees (5 on a prefix switched to XP).
+DWORD SystemMajorVersion();
+
+// ---- Files --------------------------------------------------------------------
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::wstring ReadUtf8(const std::wstring& path);
+void MakeFolders(const std::wstring& path);
+void RemoveTree(const std::wstring& folder);
+// The names in a folder, sorted.
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
+std::wstring ShellFolder(int csidl);
+std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key);
+// Reproducible bytes without a short period, so that an offset error shows.
+std::string PackageBytes(size_t size, unsigned seed);
+
+// A fresh folder under the temporary folder with an empty "dl" folder in
+// it, where downloads go; removed with everything in it at the end.
+class CScratch {
+public:
+    CScratch();
+    ~CScratch();
+    std::wstring Root() const { return m_root; }
+    std::wstring Dl(const std::wstring& name = std::wstring()) const { return m_root + L"\\dl\\" + name; }
+
+private:
+    std::wstring m_root;
+};
+
+// ---- Registry (HKEY_LOCAL_MACHINE) -------------------------------------------
+extern const wchar_t kUninstallKey[];
+extern const wchar_t kPolicyKey[];
+extern const wchar_t kRunKey[];
+extern const wchar_t kWowRunKey[];
+
+void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value);
+void SetDword(const wchar_t* key, const wchar_t* name, DWORD value);
+void CreateKey(const wchar_t* key);
+void DeleteValue(const wchar_t* key, const wchar_t* name);
+void DeleteKeyTree(const wchar_t* key);
+
+struct RegValue {
+    bool present = false;
+    DWORD type = 0;
+    DWORD size = 0;
+    std::wstring text;
+};
+RegValue GetValue(const wchar_t* key, const wchar_t* name);
+
+// ---- Stand-ins for the client's setup package and launcher ----------------------
+// Built beside the test programs.
+std::wstring StandinSetup();
+std::wstring StandinLauncher();
+// The stand-in setup's behaviour for the next runs, and where it records.
+void ConfigureStandin(const std::wstring& log, DWORD exitCode = 0, DWORD delayMs = 0);
+// The value of the stand-in's record line "key value", or "<none>".
+std::wstring StandinRecord(const std::wstring& log, const std::wstring& key);
+
+// ---- Notifications ------------------------------------------------------------
+// A message-only window on the calling thread that records every
+// WM_INSTALL_NOTIFY (code and lParam) in arrival order.
+class CNotifySink {
+public:
+    CNotifySink();
+    ~CNotifySink();
+    CNotifySink(const CNotifySink&) = delete;
+    CNotifySink& operator=(const CNotifySink&) = delete;
+    HWND Hwnd() const { return m_hWnd; }
+
+    // Handles what is queued now and what arrives within ms.
+    void Pump(DWORD ms);
+    // Pumps until code arrives (true) or ms pass (false).
+    bool WaitFor(WPARAM code, DWORD ms);
+    bool Has(WPARAM code) const;
+    // The codes so far, in order.
+    std::vector<WPARAM> Codes() const;
+    // The codes with each run of PROGRESS folded into one, e.g. {1, 2, 3}.
+    std::vector<WPARAM> Folded() const;
+    // Pumps what is queued, then gives the percentages of the recorded
+    // posts and forgets them; every one must be a PROGRESS post.
+    std::vector<int> TakeProgress();
+    void Clear() { m_posts.clear(); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND m_hWnd = nullptr;
+    std::vector<std::pair<WPARAM, LPARAM>> m_posts;
+};

@@ -1,0 +1,48 @@
+// The post-install options' rules: the rows chosen by OS version and the
+// paths they build.
+#include <gtest/gtest.h>
+#include "framework/afxreg.h"
+#include "install/PostInstall.h"
+#include <shlobj.h>
+#include <string>
+
+namespace {
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kWowRunKey[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+}  // namespace
+
+TEST(PostInstallRows, FollowTheOsMajorVersionAlone) {
+    for (DWORD major : {0u, 4u, 5u}) {
+        EXPECT_STREQ(kRunKey, AutoRunKeyFor(major)) << major;
+        const CShortcutRow row = ShortcutRowFor(major);
+        EXPECT_EQ(CSIDL_APPDATA, row.nCsidl);
+        EXPECT_STREQ(L"\\Microsoft\\Internet Explorer\\Quick Launch\\Velmora.lnk", row.szTail);
+        EXPECT_FALSE(row.bUnpin);
+    }
+    for (DWORD major : {6u, 10u}) {
+        EXPECT_STREQ(kWowRunKey, AutoRunKeyFor(major)) << major;
+        const CShortcutRow row = ShortcutRowFor(major);
+        EXPECT_EQ(CSIDL_DESKTOP, row.nCsidl);
+        EXPECT_STREQ(L"\\Velmora.lnk", row.szTail);
+        EXPECT_TRUE(row.bUnpin);
+    }
+}
+
+TEST(PostInstallPaths, AreWrittenWholeOrNotAtAll) {
+    wchar_t path[260];
+    ASSERT_TRUE(FormatLauncherPath(L"C:\\Program Files\\Velmora", path));
+    EXPECT_STREQ(L"C:\\Program Files\\Velmora\\vlLauncher.exe", path);
+    EXPECT_EQ(2u * (wcslen(path) + 1), RegistryStringSize(path));
+    ASSERT_TRUE(FormatClientConfigPath(L"D:\\v", path));
+    EXPECT_STREQ(L"D:\\v\\config\\config.ini", path);
+
+    // The launcher's tail is 15 characters: a folder of 244 still fits 260.
+    const std::wstring fits = L"C:\\" + std::wstring(241, L'f');
+    EXPECT_TRUE(FormatLauncherPath(fits.c_str(), path));
+    EXPECT_EQ(259u, wcslen(path));
+    const std::wstring tooLong = fits + L"g";
+    EXPECT_FALSE(FormatLauncherPath(tooLong.c_str(), path));
+    EXPECT_STREQ(L"", path);
+    EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path));
+    EXPECT_STREQ(L"", path);
+}
