@@ -7,11 +7,13 @@ CTest sets: VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER.
 """
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
 import tempfile
 import time
+import types
 import zlib
 
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
@@ -24,6 +26,17 @@ WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
 # The installer window's title.
 WINDOW_TITLE = "Velmora安装向导"
+
+
+def resource_ids(path=os.path.join(SOURCE, "res", "resource.h")):
+    """{NAME: number} of the header's `#define NAME number` lines."""
+    with open(path, encoding="utf-8") as f:
+        return {name: int(number) for name, number in re.findall(r"^\s*#define\s+(\w+)\s+(\d+)\b", f.read(), re.M)}
+
+
+# The installer's resource and control IDs by their names in the header,
+# e.g. RES.IDC_BTN_INSTALL: the tests follow the header instead of copies.
+RES = types.SimpleNamespace(**resource_ids())
 
 
 def server_port():

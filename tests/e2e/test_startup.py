@@ -13,8 +13,9 @@ class StartupTest(unittest.TestCase):
             self.assertIsNotNone(seconds, "the installer window did not appear")
             tree = s.tree()
             ids = sorted(c["id"] for c in tree["children"])
-            for control_id in range(1000, 1016):
-                self.assertIn(control_id, ids)
+            for name, control_id in vars(harness.RES).items():
+                if name.startswith("IDC_"):
+                    self.assertIn(control_id, ids, name)
             self.assertTrue(os.path.isdir(s.documents("CorvaneVelmora")),
                             "Documents\\CorvaneVelmora is created at start")
             s.probe("close", harness.WINDOW_TITLE)
