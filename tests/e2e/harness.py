@@ -14,6 +14,7 @@ import subprocess
 import tempfile
 import time
 import types
+import unittest
 import zlib
 
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
@@ -163,9 +164,7 @@ class Session:
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         for p in self.procs:
-            if p.poll() is None:
-                p.kill()
-            p.wait()
+            stop_process(p)
             for f in (p.stdout, p.stderr):
                 if f:
                     f.close()
@@ -175,6 +174,40 @@ class Session:
     def close(self):
         self.stop()
         shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def stop_process(p, grace=5):
+    """Ends p: SIGTERM first, on which wine-run.sh stops its program and
+    cleans up after itself, SIGKILL if it is still there after grace seconds."""
+    if p.poll() is None:
+        p.terminate()
+        try:
+            p.wait(timeout=grace)
+        except subprocess.TimeoutExpired:
+            p.kill()
+    p.wait()
+
+
+def wait_ended(p, seconds):
+    """True when p ends within seconds; otherwise stops it and returns False."""
+    try:
+        p.wait(timeout=seconds)
+        return True
+    except subprocess.TimeoutExpired:
+        stop_process(p)
+        return False
+
+
+class TestCase(unittest.TestCase):
+    def session(self):
+        """A Session closed when the test ends, however it ends."""
+        return self.enterContext(Session())
+
+    def assert_ended(self, proc, seconds=20):
+        """The installer (proc, from Session.start) ends within seconds; if it
+        does not, the test fails and the installer is stopped."""
+        if not wait_ended(proc, seconds):
+            self.fail("the installer was still running after %s s (now stopped)" % seconds)
 
 
 class Image:

@@ -1,6 +1,7 @@
 """The installer from end to end, driven as a user would: the real executable
 under Wine, a real vendor server on the compiled-in port, clicks and typing
 through real input, the stand-in setup package and launcher."""
+import contextlib
 import os
 import sys
 import time
@@ -32,17 +33,10 @@ def read_text(path):
         return ""
 
 
-class InstallerTest(unittest.TestCase):
-    def session(self):
-        s = harness.Session()
-        self.addCleanup(s.close)
-        return s
-
+class InstallerTest(harness.TestCase):
     def fault_site(self, package=None, **package_options):
         """The fault server on the vendor port, serving the manifest and the package."""
-        server = FaultServer(PORT)
-        server.start()
-        self.addCleanup(server.stop)
+        server = self.enterContext(FaultServer(PORT))
         server.script(vendor.MANIFEST_PATH, body=vendor.manifest(vendor.package_url(PORT)))
         server.script(vendor.PACKAGE_PATH, body=package or vendor.package_bytes(), **package_options)
         return server
@@ -51,9 +45,6 @@ class InstallerTest(unittest.TestCase):
         proc = s.start_installer(env=env)
         self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
         return proc
-
-    def assert_ended(self, proc, seconds=20):
-        proc.wait(timeout=seconds)
 
     def expect_failure_box(self, s, proc):
         """The install-failed box shows; dismissing it ends the program."""
@@ -133,8 +124,7 @@ class InstallerTest(unittest.TestCase):
     def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
         self.fault_site()
         for winver, run_key in (("win7", RUN_KEY_V6), ("winxp", RUN_KEY_V5)):
-            with self.subTest(winver=winver):
-                s = self.session()
+            with self.subTest(winver=winver), harness.Session() as s:
                 s.set_winver(winver)
                 s.reg("add", RUN_KEY_V6, "/f")  # the key a 64-bit system has
                 unpinned = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\lnkfile\shell\TaskbarUnpin\command")
@@ -155,7 +145,6 @@ class InstallerTest(unittest.TestCase):
                 else:
                     self.assertTrue(self.wait_for(lambda: "Velmora.lnk" in read_text(unpinned)),
                                     "TaskbarUnpin on the desktop shortcut")
-                s.close()
 
     def test_earlier_installation_folder_is_proposed(self):
         self.fault_site()
@@ -194,31 +183,24 @@ class InstallerTest(unittest.TestCase):
     def test_setup_failure_codes_end_with_the_failure_box(self):
         self.fault_site()
         for code in ("1", "4"):
-            with self.subTest(code=code):
-                s = self.session()
+            with self.subTest(code=code), harness.Session() as s:
                 proc = self.start(s, env={"VELMORA_STANDIN_EXIT": code})
                 s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc)
                 self.assertFalse(os.path.exists(s.documents("CorvaneVelmora", "velmora.exe")), "package deleted")
-                s.close()
 
     def test_without_a_manifest_the_window_opens_and_install_fails(self):
         cases = (("server down", None),
                  ("404", dict(status=404, body=b"{}")),
                  ("rejected", dict(body=b'{"code": 101, "result": {}}')))
         for name, reply in cases:
-            with self.subTest(name):
+            with self.subTest(name), contextlib.ExitStack() as stack:
                 if reply:
-                    server = FaultServer(PORT)
-                    server.start()
-                    server.script(vendor.MANIFEST_PATH, **reply)
-                s = self.session()
+                    stack.enter_context(FaultServer(PORT)).script(vendor.MANIFEST_PATH, **reply)
+                s = stack.enter_context(harness.Session())
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc)
-                s.close()
-                if reply:
-                    server.stop()
 
     def test_folder_check_while_typing(self):
         self.fault_site()
@@ -249,8 +231,7 @@ class InstallerTest(unittest.TestCase):
     def test_folder_is_cleaned_on_install(self):
         self.fault_site()
         for typed, stored in (("C:\\a/b/", "C:\\a\\b"), ("C:\\", "C:")):
-            with self.subTest(typed=typed):
-                s = self.session()
+            with self.subTest(typed=typed), harness.Session() as s:
                 proc = self.start(s)
                 s.type_text(RES.IDC_EDIT_INSTALL_DIR, typed)
                 s.click(RES.IDC_BTN_INSTALL)
@@ -264,7 +245,6 @@ class InstallerTest(unittest.TestCase):
                 else:
                     s.click(RES.IDC_BTN_FINISH)
                     self.assert_ended(proc)
-                s.close()
 
     def test_closing_while_the_setup_runs_leaves_it_running(self):
         self.fault_site()

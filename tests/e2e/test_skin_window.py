@@ -31,10 +31,10 @@ OWNER_DRAWN = (RES.IDC_BTN_BROWSE, RES.IDC_CHK_AUTORUN, RES.IDC_CHK_TASKBAR, RES
 class SkinWindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = harness.Session()
+        # Closed after tearDownClass, or at once when setUpClass fails.
+        cls.session = cls.enterClassContext(harness.Session())
         cls.proc = cls.session.start_installer()
         if cls.session.wait_window() is None:
-            cls.session.close()
             raise AssertionError("the installer window did not appear")
         cls.tree = cls.session.tree()
         cls.children = {c["id"]: c for c in cls.tree["children"]}
@@ -45,8 +45,8 @@ class SkinWindowTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.session.probe("close", harness.WINDOW_TITLE)
-        cls.proc.wait(timeout=30)
-        cls.session.close()
+        if not harness.wait_ended(cls.proc, 30):
+            raise AssertionError("the installer was still running after 30 s (now stopped)")
 
     def test_window_is_the_background_size_without_frame_or_cut_corners(self):
         left, top, right, bottom = self.tree["rect"]

@@ -5,7 +5,7 @@ import unittest
 import harness
 
 
-class StartupTest(unittest.TestCase):
+class StartupTest(harness.TestCase):
     def test_dialog_shows_its_controls_creates_download_folder_and_closes(self):
         with harness.Session() as s:
             proc = s.start_installer()
@@ -19,7 +19,7 @@ class StartupTest(unittest.TestCase):
             self.assertTrue(os.path.isdir(s.documents("CorvaneVelmora")),
                             "Documents\\CorvaneVelmora is created at start")
             s.probe("close", harness.WINDOW_TITLE)
-            proc.wait(timeout=30)
+            self.assert_ended(proc, seconds=30)
             self.assertEqual(0, proc.returncode)
 
 
