@@ -42,8 +42,8 @@ RUN_KEY = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
 # progress page stays in view.
 STANDIN_ENV = {"VELMORA_STANDIN_DELAY_MS": "4000"}
 
-# Control IDs of the installer dialog.
-ID_AUTORUN, ID_INSTALL, ID_PROGRESS, ID_PERCENT, ID_FINISH = 1003, 1007, 1008, 1010, 1014
+# Control IDs of the installer dialog, from res/resource.h.
+RES = harness.RES
 
 
 class DemoError(Exception):
@@ -128,25 +128,25 @@ def drive(s):
     time.sleep(1)  # let the skinned controls paint
     shots = [screenshot(s, "options")]
 
-    s.step("clicking 开机启动Velmora failed", "click", TITLE, str(ID_AUTORUN))
+    s.step("clicking 开机启动Velmora failed", "click", TITLE, str(RES.IDC_CHK_AUTORUN))
     time.sleep(0.3)
-    s.step("clicking Install failed", "click", TITLE, str(ID_INSTALL))
-    s.step("the progress page did not appear after Install", "waitvis", TITLE, str(ID_PROGRESS), "1", "20000")
+    s.step("clicking Install failed", "click", TITLE, str(RES.IDC_BTN_INSTALL))
+    s.step("the progress page did not appear after Install", "waitvis", TITLE, str(RES.IDC_PROGRESS), "1", "20000")
 
     # The percent text goes away when the setup starts (the status line is
     # drawn by the control itself, so its new text cannot be read back). The
     # stand-in setup is slowed down so that the page can be captured meanwhile.
-    s.step("the setup did not start", "waitvis", TITLE, str(ID_PERCENT), "0", "60000")
+    s.step("the setup did not start", "waitvis", TITLE, str(RES.IDC_STATIC_PERCENT), "0", "60000")
     time.sleep(2.5)  # a few one-second steps of the simulated setup progress
     shots.append(screenshot(s, "progress"))
-    if visible(s, ID_FINISH):
+    if visible(s, RES.IDC_BTN_FINISH):
         raise DemoError("the setup ended before its progress could be captured")
 
-    s.step("the finish page did not appear", "waitvis", TITLE, str(ID_FINISH), "1", "60000")
+    s.step("the finish page did not appear", "waitvis", TITLE, str(RES.IDC_BTN_FINISH), "1", "60000")
     time.sleep(0.5)
     shots.append(screenshot(s, "finish"))
 
-    s.step("clicking Finish failed", "click", TITLE, str(ID_FINISH))
+    s.step("clicking Finish failed", "click", TITLE, str(RES.IDC_BTN_FINISH))
     s.step("the installer window did not close after Finish", "gone", TITLE, "30000")
     try:
         proc.wait(timeout=30)

@@ -3,6 +3,8 @@
 # prefix and one Xvfb display. Usage: test-env.sh start|stop BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+usage() { echo "usage: test-env.sh start|stop BUILD_DIR" >&2; exit 2; }
+[ $# -eq 2 ] || usage
 cmd=$1 build=$2
 case "$cmd" in
   start)
@@ -13,4 +15,5 @@ case "$cmd" in
     WINEPREFIX=$build/wine/prefix wineserver -k >/dev/null 2>&1 || true
     bash "$here/xvfb.sh" stop "$build/xvfb.state"
     ;;
+  *) usage ;;
 esac

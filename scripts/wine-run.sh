@@ -9,16 +9,36 @@
 #                           Windows version (winecfg -v VER, e.g. winxp).
 #   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
 #   VELMORA_DISPLAY=:N      use this X display.
+# Exits with the program's exit status. On any exit, also by SIGTERM, SIGINT
+# or SIGHUP, it stops the program, removes its prefix copy and stops the
+# Xvfb it started itself.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd); shift
+
+copy="" own_x="" child=""
+cleanup() {
+  [ -n "$child" ] && kill "$child" 2>/dev/null
+  if [ -n "$copy" ]; then
+    # The copy's wineserver first, so no program of it writes while it goes.
+    WINEPREFIX=$copy wineserver -k >/dev/null 2>&1
+    rm -rf "$copy"
+  fi
+  [ -n "$own_x" ] && bash "$here/xvfb.sh" stop "$own_x"
+}
+trap cleanup EXIT
+# exit runs the EXIT trap; the status is the usual 128 + signal number.
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 base=$build/wine/prefix
 bash "$here/wine-prefix.sh" "$base" || exit 1
 
 export WINEDEBUG=-all WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
-prefix=${VELMORA_PREFIX:-$base} copy=""
+prefix=${VELMORA_PREFIX:-$base}
 if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then
   copy=$(mktemp -d "$build/wine/run.XXXXXX")
   bash "$here/prefix-copy.sh" "$base" "$copy"
@@ -29,7 +49,6 @@ if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then
 fi
 export WINEPREFIX=$prefix
 
-own_x=""
 state=$build/xvfb.state
 if [ -n "${VELMORA_DISPLAY:-}" ]; then
   export DISPLAY=$VELMORA_DISPLAY
@@ -51,12 +70,11 @@ fi
     wine rundll32.exe </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$prefix/.session.lock"
-wine "$@"
+# In the background, as bash runs traps only between commands but at once
+# during wait; stdin stays the caller's, not the /dev/null of a background job.
+wine "$@" <&0 &
+child=$!
+wait "$child"
 rc=$?
-
-if [ -n "$copy" ]; then
-  wineserver -k >/dev/null 2>&1
-  rm -rf "$copy"
-fi
-[ -n "$own_x" ] && bash "$here/xvfb.sh" stop "$own_x"
+child=""
 exit $rc

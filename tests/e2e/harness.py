@@ -7,11 +7,14 @@ CTest sets: VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER.
 """
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
 import tempfile
 import time
+import types
+import unittest
 import zlib
 
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
@@ -24,6 +27,17 @@ WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
 # The installer window's title.
 WINDOW_TITLE = "Velmora安装向导"
+
+
+def resource_ids(path=os.path.join(SOURCE, "res", "resource.h")):
+    """{NAME: number} of the header's `#define NAME number` lines."""
+    with open(path, encoding="utf-8") as f:
+        return {name: int(number) for name, number in re.findall(r"^\s*#define\s+(\w+)\s+(\d+)\b", f.read(), re.M)}
+
+
+# The installer's resource and control IDs by their names in the header,
+# e.g. RES.IDC_BTN_INSTALL: the tests follow the header instead of copies.
+RES = types.SimpleNamespace(**resource_ids())
 
 
 def server_port():
@@ -150,9 +164,7 @@ class Session:
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         for p in self.procs:
-            if p.poll() is None:
-                p.kill()
-            p.wait()
+            stop_process(p)
             for f in (p.stdout, p.stderr):
                 if f:
                     f.close()
@@ -162,6 +174,40 @@ class Session:
     def close(self):
         self.stop()
         shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def stop_process(p, grace=5):
+    """Ends p: SIGTERM first, on which wine-run.sh stops its program and
+    cleans up after itself, SIGKILL if it is still there after grace seconds."""
+    if p.poll() is None:
+        p.terminate()
+        try:
+            p.wait(timeout=grace)
+        except subprocess.TimeoutExpired:
+            p.kill()
+    p.wait()
+
+
+def wait_ended(p, seconds):
+    """True when p ends within seconds; otherwise stops it and returns False."""
+    try:
+        p.wait(timeout=seconds)
+        return True
+    except subprocess.TimeoutExpired:
+        stop_process(p)
+        return False
+
+
+class TestCase(unittest.TestCase):
+    def session(self):
+        """A Session closed when the test ends, however it ends."""
+        return self.enterContext(Session())
+
+    def assert_ended(self, proc, seconds=20):
+        """The installer (proc, from Session.start) ends within seconds; if it
+        does not, the test fails and the installer is stopped."""
+        if not wait_ended(proc, seconds):
+            self.fail("the installer was still running after %s s (now stopped)" % seconds)
 
 
 class Image:

@@ -1,6 +1,7 @@
 """The installer from end to end, driven as a user would: the real executable
 under Wine, a real vendor server on the compiled-in port, clicks and typing
 through real input, the stand-in setup package and launcher."""
+import contextlib
 import os
 import sys
 import time
@@ -8,14 +9,13 @@ import unittest
 
 import harness
 import vendor
+from harness import RES
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from fault_server import FaultServer  # noqa: E402
 from nginx_server import NginxServer  # noqa: E402
 
 PORT = harness.server_port()
-IDC_EDIT, IDC_AUTORUN, IDC_TASKBAR, IDC_AGREE, IDC_LINK, IDC_INSTALL = 1002, 1003, 1004, 1005, 1006, 1007
-IDC_PROGRESS, IDC_STATUS, IDC_PERCENT, IDC_FINISH, IDC_PATH_ERROR = 1008, 1009, 1010, 1014, 1015
 FAILED_TITLE = "安装失败"
 RUN_KEY_V6 = r"HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
 RUN_KEY_V5 = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
@@ -33,17 +33,10 @@ def read_text(path):
         return ""
 
 
-class InstallerTest(unittest.TestCase):
-    def session(self):
-        s = harness.Session()
-        self.addCleanup(s.close)
-        return s
-
+class InstallerTest(harness.TestCase):
     def fault_site(self, package=None, **package_options):
         """The fault server on the vendor port, serving the manifest and the package."""
-        server = FaultServer(PORT)
-        server.start()
-        self.addCleanup(server.stop)
+        server = self.enterContext(FaultServer(PORT))
         server.script(vendor.MANIFEST_PATH, body=vendor.manifest(vendor.package_url(PORT)))
         server.script(vendor.PACKAGE_PATH, body=package or vendor.package_bytes(), **package_options)
         return server
@@ -52,9 +45,6 @@ class InstallerTest(unittest.TestCase):
         proc = s.start_installer(env=env)
         self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
         return proc
-
-    def assert_ended(self, proc, seconds=20):
-        proc.wait(timeout=seconds)
 
     def expect_failure_box(self, s, proc):
         """The install-failed box shows; dismissing it ends the program."""
@@ -91,28 +81,28 @@ class InstallerTest(unittest.TestCase):
             # Slow enough to see the progress page with its simulated setup progress.
             proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "2500"})
             controls = s.controls()
-            self.assertEqual("C:\\velmora", controls[IDC_EDIT]["text"])
-            self.assertTrue(controls[IDC_INSTALL]["enabled"])
-            self.assertFalse(controls[IDC_PATH_ERROR]["visible"])
+            self.assertEqual("C:\\velmora", controls[RES.IDC_EDIT_INSTALL_DIR]["text"])
+            self.assertTrue(controls[RES.IDC_BTN_INSTALL]["enabled"])
+            self.assertFalse(controls[RES.IDC_STATIC_PATH_ERROR]["visible"])
             options = s.shot()
             harness.write_png(options, os.path.join(ARTIFACTS, "options.png"))
             r, g, b, _ = options.at(530, 380)  # Install button
             self.assertTrue(r > 200 and 100 < g < 200 and b < 120, "orange Install button, got %r" % ((r, g, b),))
 
-            s.click(IDC_INSTALL)
-            self.assertTrue(s.wait_visible(IDC_PROGRESS))
+            s.click(RES.IDC_BTN_INSTALL)
+            self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
             self.assertTrue(self.wait_for(lambda: "done" not in read_text(s.c_drive("velmora-standin.log"))
                                           and "start" in read_text(s.c_drive("velmora-standin.log"))))
             time.sleep(1.5)  # a tick of the simulated setup progress
             progress = s.shot()
             harness.write_png(progress, os.path.join(ARTIFACTS, "progress.png"))
             c = s.controls()
-            self.assertTrue(c[IDC_STATUS]["visible"])
-            self.assertFalse(c[IDC_PERCENT]["visible"], "the percentage hides once the setup runs")
+            self.assertTrue(c[RES.IDC_STATIC_STATUS]["visible"])
+            self.assertFalse(c[RES.IDC_STATIC_PERCENT]["visible"], "the percentage hides once the setup runs")
             fill = [progress.at(x, 336) for x in range(24, 60)]
             self.assertTrue(any(b > 150 and b > r + 40 for r, g, b, _ in fill), "blue fill at the bar's start")
 
-            self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000), "finish page")
+            self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
             finish = s.shot()
             harness.write_png(finish, os.path.join(ARTIFACTS, "finish.png"))
             title = [finish.at(x, y) for x in range(23, 213) for y in range(283, 309)]
@@ -120,7 +110,7 @@ class InstallerTest(unittest.TestCase):
 
             log = read_text(s.c_drive("velmora-standin.log"))
             self.assertIn('args /DIR="C:\\velmora\\" /verysilent /norestart', log)
-            s.click(IDC_FINISH)
+            s.click(RES.IDC_BTN_FINISH)
             self.assert_ended(proc)
             self.assertTrue(self.wait_for(lambda: "started" in read_text(s.c_drive("velmora", "vlLauncher.log"))),
                             "Finish starts the launcher")
@@ -134,17 +124,16 @@ class InstallerTest(unittest.TestCase):
     def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
         self.fault_site()
         for winver, run_key in (("win7", RUN_KEY_V6), ("winxp", RUN_KEY_V5)):
-            with self.subTest(winver=winver):
-                s = self.session()
+            with self.subTest(winver=winver), harness.Session() as s:
                 s.set_winver(winver)
                 s.reg("add", RUN_KEY_V6, "/f")  # the key a 64-bit system has
                 unpinned = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\lnkfile\shell\TaskbarUnpin\command")
                 proc = self.start(s)
-                s.click(IDC_AUTORUN)
-                s.click(IDC_TASKBAR)
-                s.click(IDC_INSTALL)
-                self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000))
-                s.click(IDC_FINISH)
+                s.click(RES.IDC_CHK_AUTORUN)
+                s.click(RES.IDC_CHK_TASKBAR)
+                s.click(RES.IDC_BTN_INSTALL)
+                self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
+                s.click(RES.IDC_BTN_FINISH)
                 self.assert_ended(proc)
                 self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(run_key, "Velmora"))
                 self.assertIn("AutoRun=1", read_text(s.c_drive("velmora", "config", "config.ini")))
@@ -156,14 +145,13 @@ class InstallerTest(unittest.TestCase):
                 else:
                     self.assertTrue(self.wait_for(lambda: "Velmora.lnk" in read_text(unpinned)),
                                     "TaskbarUnpin on the desktop shortcut")
-                s.close()
 
     def test_earlier_installation_folder_is_proposed(self):
         self.fault_site()
         s = self.session()
         s.reg("add", UNINSTALL_KEY, "/v", "Inno Setup: App Path", "/d", "C:\\Games\\Velmora", "/f")
         proc = self.start(s)
-        self.assertEqual("C:\\Games\\Velmora", s.controls()[IDC_EDIT]["text"])
+        self.assertEqual("C:\\Games\\Velmora", s.controls()[RES.IDC_EDIT_INSTALL_DIR]["text"])
         s.key("18+115")  # Alt+F4 on the options page
         self.assert_ended(proc)
 
@@ -173,7 +161,7 @@ class InstallerTest(unittest.TestCase):
         server = self.fault_site(etag=ETAG, drop_after=cut)
         s = self.session()
         proc = self.start(s)
-        s.click(IDC_INSTALL)
+        s.click(RES.IDC_BTN_INSTALL)
         self.expect_failure_box(s, proc)
         partial = s.documents("CorvaneVelmora", ETAG)
         with open(partial, "rb") as f:
@@ -183,43 +171,36 @@ class InstallerTest(unittest.TestCase):
 
         server.script(vendor.PACKAGE_PATH, body=package, etag=ETAG)
         proc = self.start(s)
-        s.click(IDC_INSTALL)
-        self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000), "the resumed run completes")
+        s.click(RES.IDC_BTN_INSTALL)
+        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "the resumed run completes")
         ranges = [h.decode("latin-1") for h in server.requests() if b"Range:" in h]
         self.assertTrue(any("Range: bytes=%d-" % len(kept) in h for h in ranges), ranges)
         self.assertIn("done 0", read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
-        s.click(IDC_FINISH)
+        s.click(RES.IDC_BTN_FINISH)
         self.assert_ended(proc)
         self.assertFalse(os.path.exists(partial))
 
     def test_setup_failure_codes_end_with_the_failure_box(self):
         self.fault_site()
         for code in ("1", "4"):
-            with self.subTest(code=code):
-                s = self.session()
+            with self.subTest(code=code), harness.Session() as s:
                 proc = self.start(s, env={"VELMORA_STANDIN_EXIT": code})
-                s.click(IDC_INSTALL)
+                s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc)
                 self.assertFalse(os.path.exists(s.documents("CorvaneVelmora", "velmora.exe")), "package deleted")
-                s.close()
 
     def test_without_a_manifest_the_window_opens_and_install_fails(self):
         cases = (("server down", None),
                  ("404", dict(status=404, body=b"{}")),
                  ("rejected", dict(body=b'{"code": 101, "result": {}}')))
         for name, reply in cases:
-            with self.subTest(name):
+            with self.subTest(name), contextlib.ExitStack() as stack:
                 if reply:
-                    server = FaultServer(PORT)
-                    server.start()
-                    server.script(vendor.MANIFEST_PATH, **reply)
-                s = self.session()
+                    stack.enter_context(FaultServer(PORT)).script(vendor.MANIFEST_PATH, **reply)
+                s = stack.enter_context(harness.Session())
                 proc = self.start(s)
-                s.click(IDC_INSTALL)
+                s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc)
-                s.close()
-                if reply:
-                    server.stop()
 
     def test_folder_check_while_typing(self):
         self.fault_site()
@@ -229,33 +210,32 @@ class InstallerTest(unittest.TestCase):
                  ("C:\\", True), ("C:\\a/b/", True), ("", False))
         for text, accepted in cases:
             with self.subTest(text=text):
-                s.type_text(IDC_EDIT, text) if text else s.type_text(IDC_EDIT, "x")
+                s.type_text(RES.IDC_EDIT_INSTALL_DIR, text) if text else s.type_text(RES.IDC_EDIT_INSTALL_DIR, "x")
                 if not text:
                     s.key(8)  # Backspace: empty box
                 c = s.controls()
-                self.assertEqual(text, c[IDC_EDIT]["text"])
-                self.assertEqual(not accepted, c[IDC_PATH_ERROR]["visible"])
-                self.assertEqual(accepted, c[IDC_INSTALL]["enabled"])
+                self.assertEqual(text, c[RES.IDC_EDIT_INSTALL_DIR]["text"])
+                self.assertEqual(not accepted, c[RES.IDC_STATIC_PATH_ERROR]["visible"])
+                self.assertEqual(accepted, c[RES.IDC_BTN_INSTALL]["enabled"])
         # The agreement box gates Install on its own, even over a rejected folder.
-        s.click(IDC_AGREE)
-        self.assertFalse(s.controls()[IDC_INSTALL]["enabled"])
+        s.click(RES.IDC_CHK_AGREE)
+        self.assertFalse(s.controls()[RES.IDC_BTN_INSTALL]["enabled"])
         time.sleep(0.6)  # two quick clicks would be a double-click, which is no click
-        s.click(IDC_AGREE)
+        s.click(RES.IDC_CHK_AGREE)
         c = s.controls()
-        self.assertTrue(c[IDC_INSTALL]["enabled"])
-        self.assertTrue(c[IDC_PATH_ERROR]["visible"])
+        self.assertTrue(c[RES.IDC_BTN_INSTALL]["enabled"])
+        self.assertTrue(c[RES.IDC_STATIC_PATH_ERROR]["visible"])
         s.probe("close", harness.WINDOW_TITLE)
         self.assert_ended(proc)
 
     def test_folder_is_cleaned_on_install(self):
         self.fault_site()
         for typed, stored in (("C:\\a/b/", "C:\\a\\b"), ("C:\\", "C:")):
-            with self.subTest(typed=typed):
-                s = self.session()
+            with self.subTest(typed=typed), harness.Session() as s:
                 proc = self.start(s)
-                s.type_text(IDC_EDIT, typed)
-                s.click(IDC_INSTALL)
-                self.assertTrue(s.wait_visible(IDC_FINISH, timeout_ms=30000))
+                s.type_text(RES.IDC_EDIT_INSTALL_DIR, typed)
+                s.click(RES.IDC_BTN_INSTALL)
+                self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
                 self.assertIn('args /DIR="%s\\" /verysilent /norestart' % stored,
                               read_text(s.c_drive("velmora-standin.log")))
                 if stored == "C:":
@@ -263,16 +243,15 @@ class InstallerTest(unittest.TestCase):
                     self.assert_ended(proc)
                     self.assertFalse(os.path.exists(s.c_drive("velmora", "vlLauncher.log")))
                 else:
-                    s.click(IDC_FINISH)
+                    s.click(RES.IDC_BTN_FINISH)
                     self.assert_ended(proc)
-                s.close()
 
     def test_closing_while_the_setup_runs_leaves_it_running(self):
         self.fault_site()
         s = self.session()
         proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "3000"})
-        s.click(IDC_INSTALL)
-        self.assertTrue(s.wait_visible(IDC_PERCENT, visible=False), "the setup started")
+        s.click(RES.IDC_BTN_INSTALL)
+        self.assertTrue(s.wait_visible(RES.IDC_STATIC_PERCENT, visible=False), "the setup started")
         s.click("603,17")  # the caption close button
         self.assert_ended(proc, seconds=10)
         self.assertNotIn("done", read_text(s.c_drive("velmora-standin.log")), "the program did not wait for it")
@@ -289,9 +268,9 @@ class InstallerTest(unittest.TestCase):
             s.key(vk)
             time.sleep(0.3)
             self.assertIsNone(proc.poll())
-            self.assertTrue(s.controls()[IDC_EDIT]["visible"], "still on the options page")
-        s.click(IDC_INSTALL)
-        self.assertTrue(s.wait_visible(IDC_PROGRESS))
+            self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
+        s.click(RES.IDC_BTN_INSTALL)
+        self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
         partial = s.documents("CorvaneVelmora", ETAG)
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
         s.click("603,17")  # the caption close button
@@ -306,7 +285,7 @@ class InstallerTest(unittest.TestCase):
         s = self.session()
         opened = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\http\shell\open\command")
         proc = self.start(s)
-        s.click(IDC_LINK)
+        s.click(RES.IDC_LINK_LICENSE)
         self.assertTrue(self.wait_for(lambda: "agreement.html" in read_text(opened)), read_text(opened))
         self.assertIn("http://127.0.0.1:%d/agreement.html" % PORT, read_text(opened))
         s.probe("close", harness.WINDOW_TITLE)

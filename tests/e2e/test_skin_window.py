@@ -4,31 +4,37 @@ import os
 import unittest
 
 import harness
+from harness import RES
 
 PNG = os.path.join(harness.SOURCE, "res", "png")
+# The skin's caption buttons: IDs of the skin (skin/DlgEx.h), not of res/resource.h.
+IDC_CAPTION_CLOSE, IDC_CAPTION_MIN, IDC_CAPTION_MAX = 50000, 50001, 50002
 
 # Options page, client coordinates [left, top, right, bottom].
 VISIBLE = {
-    1000: [23, 270, 515, 308], 1001: [515, 277, 601, 307], 1002: [25, 285, 513, 305],
-    1007: [460, 360, 600, 400], 50000: [595, 10, 612, 25], 50001: [568, 10, 585, 25],
+    RES.IDC_GROUP_INSTALL_DIR: [23, 270, 515, 308], RES.IDC_BTN_BROWSE: [515, 277, 601, 307],
+    RES.IDC_EDIT_INSTALL_DIR: [25, 285, 513, 305], RES.IDC_BTN_INSTALL: [460, 360, 600, 400],
+    IDC_CAPTION_CLOSE: [595, 10, 612, 25], IDC_CAPTION_MIN: [568, 10, 585, 25],
 }
 # Check boxes fit themselves to box and label at their first paint.
-CHECK_BOXES = {1003: (23, 340), 1004: (210, 340), 1005: (23, 375)}
+CHECK_BOXES = {RES.IDC_CHK_AUTORUN: (23, 340), RES.IDC_CHK_TASKBAR: (210, 340), RES.IDC_CHK_AGREE: (23, 375)}
 HIDDEN = {
-    1008: [23, 335, 603, 339], 1009: [23, 350, 213, 370], 1010: [570, 350, 620, 370],
-    1011: [23, 283, 213, 309], 1012: [23, 320, 213, 342], 1013: [23, 375, 73, 405],
-    1014: [460, 360, 600, 400], 1015: [22, 317, 141, 329],
+    RES.IDC_PROGRESS: [23, 335, 603, 339], RES.IDC_STATIC_STATUS: [23, 350, 213, 370],
+    RES.IDC_STATIC_PERCENT: [570, 350, 620, 370], RES.IDC_STATIC_DONE_TITLE: [23, 283, 213, 309],
+    RES.IDC_STATIC_DONE_HINT: [23, 320, 213, 342], RES.IDC_CHK_RUN_CLIENT: [23, 375, 73, 405],
+    RES.IDC_BTN_FINISH: [460, 360, 600, 400], RES.IDC_STATIC_PATH_ERROR: [22, 317, 141, 329],
 }
-OWNER_DRAWN = (1001, 1003, 1004, 1005, 1007, 1013, 1014, 50000, 50001)
+OWNER_DRAWN = (RES.IDC_BTN_BROWSE, RES.IDC_CHK_AUTORUN, RES.IDC_CHK_TASKBAR, RES.IDC_CHK_AGREE, RES.IDC_BTN_INSTALL,
+               RES.IDC_CHK_RUN_CLIENT, RES.IDC_BTN_FINISH, IDC_CAPTION_CLOSE, IDC_CAPTION_MIN)
 
 
 class SkinWindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = harness.Session()
+        # Closed after tearDownClass, or at once when setUpClass fails.
+        cls.session = cls.enterClassContext(harness.Session())
         cls.proc = cls.session.start_installer()
         if cls.session.wait_window() is None:
-            cls.session.close()
             raise AssertionError("the installer window did not appear")
         cls.tree = cls.session.tree()
         cls.children = {c["id"]: c for c in cls.tree["children"]}
@@ -39,8 +45,8 @@ class SkinWindowTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.session.probe("close", harness.WINDOW_TITLE)
-        cls.proc.wait(timeout=30)
-        cls.session.close()
+        if not harness.wait_ended(cls.proc, 30):
+            raise AssertionError("the installer was still running after 30 s (now stopped)")
 
     def test_window_is_the_background_size_without_frame_or_cut_corners(self):
         left, top, right, bottom = self.tree["rect"]
@@ -65,7 +71,7 @@ class SkinWindowTest(unittest.TestCase):
             self.assertGreater(right - left, 14 + 5, "box, gap and label")
             self.assertGreaterEqual(bottom - top, 14)
             self.assertTrue(self.children[cid]["visible"], cid)
-        link = self.children[1006]
+        link = self.children[RES.IDC_LINK_LICENSE]
         self.assertEqual([120, 375, 240], link["rect"][:3])
         self.assertGreaterEqual(link["rect"][3], 405)
         self.assertTrue(link["style"] & 0x100, "SS_NOTIFY: clicks reach the dialog")
@@ -74,8 +80,8 @@ class SkinWindowTest(unittest.TestCase):
             self.assertFalse(self.children[cid]["visible"], cid)
         for cid in OWNER_DRAWN:
             self.assertEqual(0x0B, self.children[cid]["style"] & 0x0F, cid)
-        self.assertEqual("C:\\velmora", self.children[1002]["text"])
-        self.assertNotIn(50002, self.children, "no maximise button")
+        self.assertEqual("C:\\velmora", self.children[RES.IDC_EDIT_INSTALL_DIR]["text"])
+        self.assertNotIn(IDC_CAPTION_MAX, self.children, "no maximise button")
 
     def test_background_is_painted_pixel_for_pixel(self):
         caption_buttons = [(568, 10, 585, 25), (595, 10, 612, 25)]

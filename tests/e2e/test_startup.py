@@ -5,7 +5,7 @@ import unittest
 import harness
 
 
-class StartupTest(unittest.TestCase):
+class StartupTest(harness.TestCase):
     def test_dialog_shows_its_controls_creates_download_folder_and_closes(self):
         with harness.Session() as s:
             proc = s.start_installer()
@@ -13,12 +13,13 @@ class StartupTest(unittest.TestCase):
             self.assertIsNotNone(seconds, "the installer window did not appear")
             tree = s.tree()
             ids = sorted(c["id"] for c in tree["children"])
-            for control_id in range(1000, 1016):
-                self.assertIn(control_id, ids)
+            for name, control_id in vars(harness.RES).items():
+                if name.startswith("IDC_"):
+                    self.assertIn(control_id, ids, name)
             self.assertTrue(os.path.isdir(s.documents("CorvaneVelmora")),
                             "Documents\\CorvaneVelmora is created at start")
             s.probe("close", harness.WINDOW_TITLE)
-            proc.wait(timeout=30)
+            self.assert_ended(proc, seconds=30)
             self.assertEqual(0, proc.returncode)
 
 

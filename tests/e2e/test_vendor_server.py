@@ -21,7 +21,7 @@ def expected_request(os_major):
             % (MANIFEST, os_major, harness.server_port())).encode()
 
 
-class ManifestRequestTest(unittest.TestCase):
+class ManifestRequestTest(harness.TestCase):
     def requests_of_one_start(self, windows_version=None):
         with fault_server.FaultServer(harness.server_port()) as server, harness.Session() as s:
             server.script(MANIFEST, body=REPLY)
@@ -33,7 +33,7 @@ class ManifestRequestTest(unittest.TestCase):
             # The constructor queries the manifest before the window exists.
             requests = server.requests()
             s.probe("close", harness.WINDOW_TITLE)
-            proc.wait(timeout=30)
+            self.assert_ended(proc, seconds=30)
             return requests
 
     def test_request_line_and_headers_byte_for_byte(self):
