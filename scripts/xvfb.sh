@@ -3,7 +3,8 @@
 # Usage: xvfb.sh start STATEFILE | xvfb.sh stop STATEFILE
 # STATEFILE holds "DISPLAY PID" while the display runs.
 set -euo pipefail
-cmd=$1 state=$2
+cmd=${1:-} state=${2:-}
+[ -n "$state" ] || cmd=usage
 case "$cmd" in
   start)
     if [ -f "$state" ] && kill -0 "$(cut -d' ' -f2 "$state")" 2>/dev/null; then exit 0; fi
