@@ -1,6 +1,7 @@
 #include "app/InstallerApp.h"
 #include "app/InstallerDlg.h"
 #include "install/InstallWorker.h"
+#include "install/UpgradeManifest.h"
 #include <commctrl.h>
 
 CInstallerApp theApp;
@@ -19,9 +20,9 @@ BOOL CInstallerApp::InitInstance() {
 
     // The install worker reads the dialog object and may still run: the
     // window was closed during the download or the setup, or Finish came
-    // while the options are applied. Stop it and wait before the object
-    // goes; one stuck in a download past the grace time is ended with the
-    // process instead.
-    if (!EndInstallWorker(INSTALL_STOP_GRACE_MS)) ::ExitProcess(0);
+    // while the options are applied. Stop it (and the manifest query, if
+    // it still runs) and wait before the object goes; one stuck in the
+    // network past the grace time is ended with the process instead.
+    if (!EndUpgradeQuery(INSTALL_STOP_GRACE_MS) || !EndInstallWorker(INSTALL_STOP_GRACE_MS)) ::ExitProcess(0);
     return FALSE;
 }

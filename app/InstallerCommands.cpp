@@ -117,6 +117,12 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
         m_chkRunClient.ShowWindow(SW_SHOW);
         m_btnFinish.ShowWindow(SW_SHOW);
         break;
+    case INSTALL_NOTIFY_RETRYING:
+        m_staticStatus.SetText(L"网络连接不稳定，正在重试...");
+        break;
+    case INSTALL_NOTIFY_DOWNLOADING:
+        m_staticStatus.SetText(L"正在下载Velmora游戏平台...");
+        break;
     case INSTALL_NOTIFY_FAILED:
         MessageBox(L"安装过程遇到错误，请重试", L"安装失败", MB_OK);
         OnCancel();

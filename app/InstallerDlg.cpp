@@ -4,6 +4,7 @@
 #include "framework/afxshell.h"
 #include "install/InstallWorker.h"
 #include "install/ProductNames.h"
+#include "install/UpgradeManifest.h"
 #include <cstring>
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
@@ -36,9 +37,11 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
 
     // An earlier installation's folder replaces the default.
     DetectInstalledPath(m_szInstallDir);
-    // The package URL from the vendor's upgrade manifest; stays empty when
-    // the query fails, and the download then fails with it.
-    QueryUpgradeInfo(m_szDownloadUrl);
+    // The package URL from the vendor's upgrade manifest, asked for on its
+    // own thread so that the window never waits for the server. The worker
+    // takes it once Install is pressed; it stays empty when the query
+    // fails, and the download then fails with it.
+    StartUpgradeQuery(m_osvi.dwMajorVersion);
 
     // Download folder: Documents\CorvaneVelmora\, created when missing.
     if (AfxGetSpecialFolder(CSIDL_PERSONAL, m_szDownloadFile) && MakeDownloadFolder(m_szDownloadFile) &&

@@ -16,6 +16,8 @@ public:
     // Construction-time probes and the install steps the worker runs: each
     // hands the fields it reads to the workflow in install/ (InstallerSteps.cpp).
     BOOL DetectInstalledPath(wchar_t* folder);  // PATH_CHARS characters, or null
+    // The package URL from the manifest query the constructor started;
+    // waits for the query's end.
     BOOL QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]);
     BOOL DownloadFile(const wchar_t* url, const wchar_t* path);
     BOOL RunSetup();

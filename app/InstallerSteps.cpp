@@ -12,9 +12,7 @@ DWORD WINAPI InstallThreadProc(LPVOID pParam) { return RunInstallWorker(static_c
 
 BOOL CInstallerDlg::DetectInstalledPath(wchar_t* folder) { return FindInstalledFolder(folder); }
 
-BOOL CInstallerDlg::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) {
-    return QueryDownloadUrl(m_osvi.dwMajorVersion, url);
-}
+BOOL CInstallerDlg::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) { return AwaitUpgradeQuery(url); }
 
 BOOL CInstallerDlg::DownloadFile(const wchar_t* url, const wchar_t* path) {
     return DownloadPackage(url, path, m_hWnd, &m_nDownloadPercent);

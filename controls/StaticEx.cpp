@@ -39,6 +39,7 @@ void CStaticEx::PreSubclassWindow() { GetWindowText(m_strText); }
 
 void CStaticEx::SetText(LPCWSTR pszText) {
     m_strText = pszText;
+    SetWindowText(pszText);  // for whoever reads the window (screen readers, tests)
     InvalidateRect(nullptr, TRUE);
     UpdateWindow();
 }

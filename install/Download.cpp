@@ -3,22 +3,27 @@
 #include "install/AsciiText.h"
 #include "install/HttpRequest.h"
 #include "install/InstallWorker.h"
-#include <cstring>
+#include "install/NetPolicy.h"
 #include <cwchar>
 #include <memory>
 #include <new>
 
 namespace {
 
-// Per read; small reads cost more in call overhead than they save.
-const DWORD kChunkBytes = 64 * 1024;
+// Per read on a fast link; small reads cost more in call overhead than they
+// save. A read returns only once its buffer is full, so on a slow link the
+// reads take what has arrived instead: then a trickle cannot hold one read
+// for minutes and the stall check between reads sees it.
+const DWORD kChunkBytes = 256 * 1024;
+const DWORD kFastBytesPerSecond = 4 * 1024 * 1024;
+const DWORD kSpeedWindowMs = 100;
+const DWORD kSlowReadMs = 250;
 
 // Looking at the stop signal is a round trip to the Wine server, dearer than
 // a fast read; once in this many milliseconds keeps the stop prompt.
 const DWORD kStopCheckMs = 15;
 
-// The raw header block is looked at only when it fits this buffer.
-const DWORD kRawHeaderBytes = 256;
+const wchar_t kPartialSuffix[] = L".partial";
 
 BOOL IsDeviceName(const wchar_t* name) {
     // Windows reads the part before the first dot, trailing blanks dropped.
@@ -38,21 +43,17 @@ BOOL IsDeviceName(const wchar_t* name) {
 // write reports how much really reached the file.
 class CTargetFile {
 public:
-    BOOL Create(const wchar_t* path) {  // created or truncated, no sharing
-        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Created or truncated; others may do what share allows meanwhile.
+    BOOL Create(const wchar_t* path, DWORD share) {
+        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         return m_file.IsValid();
     }
-    BOOL OpenForAppend(const wchar_t* path, LONGLONG* size) {  // others may read, not write
-        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    // Continues a file from offset, which must be its size; others may read.
+    BOOL OpenAt(const wchar_t* path, LONGLONG offset) {
+        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER end = {};
-        if (!m_file.IsValid() || !::SetFilePointerEx(m_file, end, &end, FILE_END)) return FALSE;
-        *size = end.QuadPart;
-        return TRUE;
-    }
-    BOOL Empty() {
-        LARGE_INTEGER zero = {};
-        return ::SetFilePointerEx(m_file, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_file);
+        return m_file.IsValid() && ::SetFilePointerEx(m_file, end, &end, FILE_END) && end.QuadPart == offset;
     }
     // A failed or short write cuts the file after the bytes that were
     // written, so that its size stays a sound resume point.
@@ -68,150 +69,233 @@ private:
     CHandle m_file;
 };
 
-// Where the body goes: straight to the package path, or into the partial
-// file named by the reply's ETag, which a later run continues.
-struct CDownloadTarget {
-    CTargetFile file;
-    BOOL bResumable = FALSE;
-    wchar_t szPartial[PATH_CHARS] = {};
-    LONGLONG nTotal = 0;  // bytes of the package in the file
+LONGLONG FileSize(const wchar_t* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// One package download over its attempts.
+struct CDownload {
+    const wchar_t* url;
+    const wchar_t* path;
+    HWND hWndNotify;
+    int* pnPercent;
+    wchar_t szETag[kETagChars];      // tag of the partial file ("": the download goes straight to path)
+    wchar_t szPartial[PATH_CHARS];   // that file
+    DWORD dwLength;                  // the package's length, once a reply named it
+    DWORD dwRetryAfter;              // what the last reply asked for, in seconds
+    BOOL bRetrying;                  // a retry was announced and no byte has come since
 };
 
-enum TargetState { TARGET_FAILED, TARGET_OPEN, TARGET_COMPLETE };
-
-// Only the rest of the package from the offset continues a partial file; a
-// whole package (a server that ignores Range) replaces it. Other replies
-// would put foreign bytes into it.
-BOOL AcceptRangedReply(CHttpRequest& request, CDownloadTarget* target, LONGLONG offset) {
-    int status = 0;
-    ULONGLONG first = 0;
-    if (!request.QueryStatus(&status)) return FALSE;
-    if (status == 206 && request.QueryRangeStart(&first) && first == static_cast<ULONGLONG>(offset)) {
-        target->nTotal = offset;
-        return TRUE;
-    }
-    return status == 200 && target->file.Empty();
+// Length of path's folder part, before its last separator; 0 without one.
+size_t FolderLength(const wchar_t* path) {
+    const wchar_t* sep = wcsrchr(path, L'\\');
+    if (!sep) sep = wcsrchr(path, L'/');
+    return sep ? static_cast<size_t>(sep - path) : 0;
 }
 
-// Opens the file the body goes to. Without a usable ETag that is the package
-// path, fresh, and the first reply's body follows. With one it is the
-// partial file: complete already (TARGET_COMPLETE, nothing more to
-// transfer), or continued from its size by a second, ranged request; a
-// partial file longer than the package starts again from nothing.
-TargetState OpenTarget(CHttpRequest& request, DWORD length, const wchar_t* path, CDownloadTarget* target) {
-    char rawHeaders[kRawHeaderBytes] = {};
-    request.QueryRawHeaders(rawHeaders, sizeof(rawHeaders));
-    wchar_t etag[kETagChars] = {};
-    target->bResumable = ExtractETag(rawHeaders, etag);
-    if (!target->bResumable) return target->file.Create(path) ? TARGET_OPEN : TARGET_FAILED;
-
-    LONGLONG size = 0;
-    if (!MakePartialPath(path, etag, target->szPartial) || !target->file.OpenForAppend(target->szPartial, &size))
-        return TARGET_FAILED;
-    if (size == static_cast<LONGLONG>(length)) {
-        target->file.Close();
-        return TARGET_COMPLETE;
-    }
-    if (size > static_cast<LONGLONG>(length)) {
-        if (!target->file.Empty()) return TARGET_FAILED;
-        size = 0;
-    }
-    wchar_t header[64];
-    if (!FormatWhole(header, L"Range: bytes=%lld-\r\n", size) || !request.Resend(header) ||
-        !AcceptRangedReply(request, target, size))
-        return TARGET_FAILED;
-    return TARGET_OPEN;
+// The partial file an earlier run left beside the package: the newest
+// "*.partial" that is not empty. Its name gives the tag it belongs to.
+void FindPartialFile(CDownload& d) {
+    wchar_t pattern[PATH_CHARS];
+    const size_t folder = FolderLength(d.path);
+    if (!folder || !FormatWhole(pattern, L"%.*ls\\*%ls", static_cast<int>(folder), d.path, kPartialSuffix)) return;
+    WIN32_FIND_DATAW fd;
+    const HANDLE hFind = ::FindFirstFileW(pattern, &fd);
+    if (hFind == INVALID_HANDLE_VALUE) return;
+    FILETIME newest = {};
+    do {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (!fd.nFileSizeHigh && !fd.nFileSizeLow) ||
+            ::CompareFileTime(&fd.ftLastWriteTime, &newest) <= 0)
+            continue;
+        const size_t suffixLen = sizeof(kPartialSuffix) / sizeof(wchar_t) - 1;
+        const size_t nameLen = wcslen(fd.cFileName);
+        wchar_t etag[kETagChars], partial[PATH_CHARS];
+        if (nameLen > suffixLen && wcscmp(fd.cFileName + nameLen - suffixLen, kPartialSuffix) == 0 &&
+            CopyWhole(etag, fd.cFileName, nameLen - suffixLen) && MakePartialPath(d.path, etag, partial)) {
+            CopyWhole(d.szETag, etag);
+            CopyWhole(d.szPartial, partial);
+            newest = fd.ftLastWriteTime;
+        }
+    } while (::FindNextFileW(hFind, &fd));
+    ::FindClose(hFind);
 }
 
-// Copies the reply's body into the target, posting each new whole percent.
-// TRUE when the whole package arrived; a dropped connection, a failed write
-// or the stop signal ends it early with what came kept in the file.
-BOOL CopyBody(CHttpRequest& request, CDownloadTarget* target, DWORD length, HWND hWndNotify, int* pnPercent) {
+void PostProgress(CDownload& d, LONGLONG total) {
+    const int percent = static_cast<int>(total * 100 / static_cast<LONGLONG>(d.dwLength));
+    if (percent == *d.pnPercent) return;
+    *d.pnPercent = percent;
+    PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
+}
+
+// A 206 continues the partial file only when it is the rest of the same
+// package from the file's size: the range starts there, the tag is the
+// file's and the length is the package's. Anything else would put foreign
+// bytes into it.
+BOOL IsRestOfPartial(CHttpRequest& request, CDownload& d, LONGLONG offset) {
+    ULONGLONG first = 0, total = 0;
+    wchar_t etag[kETagChars];
+    if (!request.QueryContentRange(&first, &total) || first != static_cast<ULONGLONG>(offset) ||
+        total > MAXDWORD || (d.dwLength && total != d.dwLength) || !request.QueryStrongETag(etag) ||
+        wcscmp(etag, d.szETag) != 0)
+        return FALSE;
+    d.dwLength = static_cast<DWORD>(total);
+    return TRUE;
+}
+
+// A 416 that names the partial file's size as the whole length: the file is
+// the complete package already.
+BOOL IsPartialComplete(CHttpRequest& request, LONGLONG offset) {
+    ULONGLONG first = 0, total = 0;
+    return request.QueryContentRange(&first, &total) && total == static_cast<ULONGLONG>(offset);
+}
+
+BOOL MovePartialOntoPackage(const CDownload& d) {
+    return ::MoveFileExW(d.szPartial, d.path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// Opens where a whole package from a 200 reply goes: the partial file of
+// its strong tag, or the package path itself. A partial file of another tag
+// is of no use any more and goes.
+BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d, CTargetFile& file) {
+    wchar_t etag[kETagChars];
+    wchar_t partial[PATH_CHARS] = {};
+    if (!request.QueryStrongETag(etag) || !MakePartialPath(d.path, etag, partial)) etag[0] = partial[0] = L'\0';
+    if (d.szPartial[0] && wcscmp(partial, d.szPartial) != 0) ::DeleteFileW(d.szPartial);
+    CopyWhole(d.szETag, etag);
+    CopyWhole(d.szPartial, partial);
+    // A partial file may be read meanwhile; a package written straight to
+    // its path is nobody else's business until it is whole.
+    return partial[0] ? file.Create(partial, FILE_SHARE_READ) : file.Create(d.path, 0);
+}
+
+// Copies the reply's body into file from offset, posting each new whole
+// percent. NET_DONE when the whole package arrived; NET_TRANSIENT when the
+// connection dropped, timed out or stalled (the bytes stay for another
+// attempt); NET_PERMANENT when a write failed or the stop signal came.
+NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONGLONG offset) {
     std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kChunkBytes]);
-    if (!chunk) return FALSE;
-    BOOL complete = TRUE;
-    DWORD lastStopCheck = ::GetTickCount() - kStopCheckMs;
+    if (!chunk) return NET_PERMANENT;
+    const CNetTimings timings = GetNetTimings();
+    LONGLONG total = offset;
+    BOOL bWhatHasArrived = TRUE;  // until the link shows it is fast
+    DWORD now = ::GetTickCount();
+    DWORD lastStopCheck = now - kStopCheckMs, stallSince = now, windowSince = now;
+    LONGLONG stallMark = total, windowMark = total;
     for (;;) {
         DWORD read = 0;
-        if (!request.Read(chunk.get(), kChunkBytes, &read)) break;
-        if (read && !target->file.Write(chunk.get(), read)) {
-            complete = FALSE;
-            break;
+        const DWORD before = ::GetTickCount();
+        const BOOL ok = request.Read(chunk.get(), kChunkBytes, &read, bWhatHasArrived);
+        if (read && !file.Write(chunk.get(), read)) return NET_PERMANENT;  // a full disk stays full
+        total += read;
+        now = ::GetTickCount();
+        if (read && d.bRetrying) {
+            d.bRetrying = FALSE;
+            PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_DOWNLOADING, 0);
         }
-        target->nTotal += read;
-        if (::GetTickCount() - lastStopCheck >= kStopCheckMs) {
-            lastStopCheck = ::GetTickCount();
-            if (IsInstallStopping()) {  // the dialog is closing: keep what came, touch nothing of it
-                complete = FALSE;
-                break;
-            }
+        PostProgress(d, total);
+        if (!ok || read == 0) break;
+        if (now - lastStopCheck >= kStopCheckMs) {
+            lastStopCheck = now;
+            if (IsInstallStopping()) return NET_PERMANENT;  // the dialog is closing: keep what came
         }
-        const int percent = static_cast<int>(target->nTotal * 100 / static_cast<LONGLONG>(length));
-        if (percent != *pnPercent) {
-            *pnPercent = percent;
-            PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
+        if (total - stallMark >= STALL_BYTES) {
+            stallMark = total;
+            stallSince = now;
+        } else if (now - stallSince >= timings.dwStallMs) {
+            return NET_TRANSIENT;  // silent or trickling
         }
-        if (!request.Continue(static_cast<ULONGLONG>(target->nTotal), read)) break;
+        if (bWhatHasArrived && now - windowSince >= kSpeedWindowMs) {
+            bWhatHasArrived = (total - windowMark) * 1000 / (now - windowSince) < kFastBytesPerSecond;
+            windowSince = now;
+            windowMark = total;
+        } else if (!bWhatHasArrived && now - before >= kSlowReadMs) {
+            bWhatHasArrived = TRUE;
+            windowSince = now;
+            windowMark = total;
+        }
     }
-    target->file.Close();
-    return complete && target->nTotal >= static_cast<LONGLONG>(length);
+    file.Close();
+    return total >= static_cast<LONGLONG>(d.dwLength) ? NET_DONE : NET_TRANSIENT;
 }
 
-BOOL MovePartialOntoPackage(const CDownloadTarget& target, const wchar_t* path) {
-    return ::MoveFileExW(target.szPartial, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+// One request and its body. With a partial file the request asks for the
+// rest of it, on the condition that the package is still the one of its
+// tag (If-Range); a server whose package changed sends the whole new one.
+NetOutcome Attempt(CDownload& d) {
+    CHttpRequest request;
+    if (!request.Open(d.url)) return NET_PERMANENT;
+    LONGLONG offset = d.szPartial[0] ? FileSize(d.szPartial) : 0;
+    if (offset < 0) offset = 0;
+    wchar_t range[COMMAND_CHARS];
+    if (offset > 0 && !FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset, d.szETag))
+        return NET_PERMANENT;
+    if (!request.Send(offset > 0 ? range : nullptr)) return NET_TRANSIENT;
+    int status = request.QueryStatus();
+    if (offset > 0 && (status == 416 || (status == 206 && !IsRestOfPartial(request, d, offset)))) {
+        if (status == 416 && IsPartialComplete(request, offset))  // from an earlier run: moved without progress
+            return MovePartialOntoPackage(d) ? NET_DONE : NET_PERMANENT;
+        // The partial file cannot be continued: the whole package, on the same connection.
+        CTargetFile emptied;
+        if (!emptied.Create(d.szPartial, FILE_SHARE_READ)) return NET_PERMANENT;
+        emptied.Close();
+        offset = 0;
+        if (!request.Send()) return NET_TRANSIENT;
+        status = request.QueryStatus();
+    }
+    d.dwRetryAfter = request.QueryRetryAfter();
+    if (status == 0 || IsTransientStatus(status)) return NET_TRANSIENT;
+
+    CTargetFile file;
+    if (status == 206 && offset > 0) {
+        if (!file.OpenAt(d.szPartial, offset)) return NET_PERMANENT;
+    } else if (status == 200) {
+        DWORD length = 0;
+        if (!request.QueryContentLength(&length) || length == 0) return NET_PERMANENT;  // no package
+        d.dwLength = length;
+        offset = 0;
+        if (!OpenFreshTarget(request, d, file)) return NET_PERMANENT;
+    } else {
+        return NET_PERMANENT;  // 404 and the rest: not a package, and asking again changes nothing
+    }
+
+    const NetOutcome copied = CopyBody(request, d, file, offset);
+    if (copied != NET_DONE || !d.szPartial[0]) return copied;
+    const BOOL moved = MovePartialOntoPackage(d);
+    PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
+    return moved ? NET_DONE : NET_PERMANENT;
 }
 
 }  // namespace
 
 BOOL IsPlainFileName(const wchar_t* name) {
-    const size_t len = wcsnlen(name, kETagChars);
-    if (len == 0 || len >= kETagChars) return FALSE;
+    const size_t len = wcsnlen(name, PATH_CHARS);
+    if (len == 0 || len >= PATH_CHARS) return FALSE;
     for (size_t i = 0; i < len; ++i)
         if (name[i] < 0x20 || wcschr(L"\\/:*?\"<>|", name[i])) return FALSE;
     if (name[len - 1] == L'.' || name[len - 1] == L' ') return FALSE;  // also "." and ".."
     return !IsDeviceName(name);
 }
 
-BOOL ExtractETag(const char* rawHeaders, wchar_t (&etag)[kETagChars]) {
-    etag[0] = L'\0';
-    const char* tag = strstr(rawHeaders, "ETag:");
-    const char* open = tag ? strchr(tag, '"') : nullptr;
-    const char* close = open ? strchr(open + 1, '"') : nullptr;
-    if (!close || close == open + 1) return FALSE;
-
-    wchar_t text[kETagChars + 1] = {};  // one more than kept: longer tags must not look short
-    const int chars = ::MultiByteToWideChar(CP_ACP, 0, open + 1, static_cast<int>(close - open - 1), text,
-                                            kETagChars);
-    if (chars <= 0 || !IsPlainFileName(text)) return FALSE;
-    return CopyWhole(etag, text, static_cast<size_t>(chars));
-}
-
 BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]) {
-    const wchar_t* sep = wcsrchr(path, L'\\');
-    if (!sep) sep = wcsrchr(path, L'/');
-    if (!sep) return FALSE;
-    return FormatWhole(partial, L"%.*ls\\%ls", static_cast<int>(sep - path), path, etag);
+    const size_t folder = FolderLength(path);
+    wchar_t name[PATH_CHARS];
+    return folder && JoinPath(name, etag, kPartialSuffix) && IsPlainFileName(name) &&
+           FormatWhole(partial, L"%.*ls\\%ls", static_cast<int>(folder), path, name);
 }
 
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent) {
-    CHttpRequest request;
-    DWORD length = 0;
-    if (!request.Send(url, &length)) return FALSE;
-    if (length == 0) return FALSE;  // no package, and the percentage would divide by it
-
-    CDownloadTarget target;
-    switch (OpenTarget(request, length, path, &target)) {
-    case TARGET_FAILED:
-        return FALSE;
-    case TARGET_COMPLETE:  // from an earlier run: moved without progress
-        return MovePartialOntoPackage(target, path);
-    case TARGET_OPEN:
-        break;
+    CDownload d = {url, path, hWndNotify, pnPercent, {}, {}, 0, 0, FALSE};
+    FindPartialFile(d);
+    const CNetTimings timings = GetNetTimings();
+    for (int retry = 0;; ++retry) {
+        const NetOutcome outcome = Attempt(d);
+        if (outcome == NET_DONE) return TRUE;
+        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) return FALSE;
+        PostInstallNotify(hWndNotify, INSTALL_NOTIFY_RETRYING, 0);
+        d.bRetrying = TRUE;
+        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) return FALSE;
     }
-    if (!CopyBody(request, &target, length, hWndNotify, pnPercent)) return FALSE;
-    if (!target.bResumable) return TRUE;
-
-    const BOOL moved = MovePartialOntoPackage(target, path);
-    PostInstallNotify(hWndNotify, INSTALL_NOTIFY_PROGRESS, *pnPercent);
-    return moved;
 }

@@ -1,6 +1,7 @@
 #include "install/HttpRequest.h"
 #include "install/AsciiText.h"
 #include "install/DecimalText.h"
+#include "install/NetPolicy.h"
 #include "install/ProductNames.h"
 #include <cwchar>
 
@@ -9,114 +10,183 @@ const wchar_t kRequestHeaderBlock[] =
 static_assert(sizeof(kRequestHeaderBlock) / sizeof(wchar_t) == kRequestHeaderBlockLength + 1,
               "the header block is 74 characters");
 
+namespace {
+
+// Every request: straight from the server, and no copy of what it sends in
+// the user's Internet cache (a second copy of the whole package).
+const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+
+void SetTimeout(HINTERNET h, DWORD option, DWORD ms) { ::InternetSetOptionW(h, option, &ms, sizeof(ms)); }
+
+}  // namespace
+
 BOOL IsHttpUrl(const wchar_t* url) { return url && StartsWithAsciiNoCase(url, L"http://"); }
 
 BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[COMMAND_CHARS],
                   INTERNET_PORT* port) {
-    const wchar_t* slash = wcschr(rest, L'/');
-    const size_t hostLen = slash ? static_cast<size_t>(slash - rest) : wcslen(rest);
-    if (!CopyWhole(host, rest, hostLen) || !CopyWhole(object, slash ? slash + 1 : L"")) return FALSE;
+    const size_t len = wcscspn(rest, L"#");  // the fragment never goes to the server
+    for (size_t i = 0; i < len; ++i)
+        if (rest[i] < 0x21 || rest[i] > 0x7E) return FALSE;
+    const size_t authorityLen = wcscspn(rest, L"/?#");
+    const wchar_t* colon = wcschr(rest, L':');
+    if (colon && static_cast<size_t>(colon - rest) >= authorityLen) colon = nullptr;
+    if (wmemchr(rest, L'@', authorityLen)) return FALSE;
 
+    const size_t hostLen = colon ? static_cast<size_t>(colon - rest) : authorityLen;
+    if (hostLen == 0) return FALSE;
     *port = INTERNET_DEFAULT_HTTP_PORT;
-    if (wchar_t* colon = wcschr(host, L':')) {
-        *colon = L'\0';
-        *port = static_cast<INTERNET_PORT>(ReadLeadingInt(colon + 1) & 0xFFFF);
+    if (colon) {
+        const wchar_t* digits = colon + 1;
+        const size_t digitsLen = authorityLen - hostLen - 1;
+        DWORD value = 0;
+        if (digitsLen == 0 || digitsLen > 5) return FALSE;
+        for (size_t i = 0; i < digitsLen; ++i) {
+            if (digits[i] < L'0' || digits[i] > L'9') return FALSE;
+            value = value * 10 + static_cast<DWORD>(digits[i] - L'0');
+        }
+        if (value < 1 || value > 65535) return FALSE;
+        *port = static_cast<INTERNET_PORT>(value);
     }
-    return host[0] != L'\0';
+    const wchar_t* objectText = rest + authorityLen;
+    if (*objectText == L'/') ++objectText;
+    return CopyWhole(host, rest, hostLen) &&
+           CopyWhole(object, objectText, static_cast<size_t>(rest + len - objectText));
 }
 
-BOOL ReadContentRangeStart(const wchar_t* value, ULONGLONG* first) {
-    if (wcsncmp(value, L"bytes ", 6) != 0) return FALSE;
-    const wchar_t* p = value + 6;
-    ULONGLONG n = 0;
+namespace {
+
+// The decimal number at *p, which must be followed by after; *p moves past it.
+BOOL ReadRangeNumber(const wchar_t*& p, wchar_t after, ULONGLONG* value) {
     const wchar_t* digits = p;
+    ULONGLONG n = 0;
     for (; *p >= L'0' && *p <= L'9'; ++p) {
         if (n > (~0ULL - 9) / 10) return FALSE;
         n = n * 10 + static_cast<ULONGLONG>(*p - L'0');
     }
-    if (p == digits || *p != L'-') return FALSE;
-    *first = n;
+    if (p == digits || *p != after) return FALSE;
+    ++p;
+    *value = n;
     return TRUE;
 }
 
-BOOL CHttpRequest::Send(const wchar_t* url, DWORD* pcbLength) {
+}  // namespace
+
+BOOL ReadContentRange(const wchar_t* value, ULONGLONG* first, ULONGLONG* total) {
+    if (wcsncmp(value, L"bytes ", 6) != 0) return FALSE;
+    const wchar_t* p = value + 6;
+    if (wcsncmp(p, L"*/", 2) == 0) {
+        p += 2;
+        if (!ReadRangeNumber(p, L'\0', total)) return FALSE;
+        *first = *total;
+        return TRUE;
+    }
+    ULONGLONG a = 0, b = 0, n = 0;
+    if (!ReadRangeNumber(p, L'-', &a) || !ReadRangeNumber(p, L'/', &b) || !ReadRangeNumber(p, L'\0', &n) || b < a ||
+        n <= b)
+        return FALSE;
+    *first = a;
+    *total = n;
+    return TRUE;
+}
+
+BOOL ParseStrongETag(const wchar_t* value, wchar_t (&etag)[kETagChars]) {
+    etag[0] = L'\0';
+    const size_t len = wcslen(value);
+    if (len < 3 || value[0] != L'"' || value[len - 1] != L'"') return FALSE;  // weak tags start with W/
+    if (wmemchr(value + 1, L'"', len - 2)) return FALSE;
+    return CopyWhole(etag, value + 1, len - 2);
+}
+
+BOOL CHttpRequest::Open(const wchar_t* url) {
     Close();
-    if (!IsHttpUrl(url)) return FALSE;
     wchar_t host[kHostChars];
     INTERNET_PORT port = 0;
-    if (!SplitHttpUrl(url + 7, host, m_szObject, &port)) return FALSE;
+    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, m_szObject, &port)) return FALSE;
 
     m_hInternet = ::InternetOpenW(VELMORA_HTTP_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hInternet) return FALSE;
-    m_hConnect = ::InternetConnectW(m_hInternet, host, port, nullptr, nullptr,
-                                    INTERNET_SERVICE_HTTP, 0, 0);
+    // WinInet's own receive time-out is up to an hour on some systems. Wine
+    // takes the receive time-out only from the connection or request handle.
+    const CNetTimings timings = GetNetTimings();
+    SetTimeout(m_hInternet, INTERNET_OPTION_CONNECT_TIMEOUT, timings.dwConnectMs);
+    SetTimeout(m_hInternet, INTERNET_OPTION_SEND_TIMEOUT, timings.dwSendMs);
+    SetTimeout(m_hInternet, INTERNET_OPTION_RECEIVE_TIMEOUT, timings.dwReceiveMs);
+    m_hConnect = ::InternetConnectW(m_hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!m_hConnect) return FALSE;
-    if (!OpenAndSend(nullptr)) return FALSE;
+    SetTimeout(m_hConnect, INTERNET_OPTION_RECEIVE_TIMEOUT, timings.dwReceiveMs);
+    return TRUE;
+}
 
-    int status = 0;
-    if (!QueryStatus(&status) || status == 404) return FALSE;
+BOOL CHttpRequest::Send(const wchar_t* headerLines) {
+    if (!m_hConnect) return FALSE;
+    if (m_hRequest) {
+        ::InternetCloseHandle(m_hRequest);
+        m_hRequest = nullptr;
+    }
+    m_hRequest = ::HttpOpenRequestW(m_hConnect, L"GET", m_szObject, L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0);
+    if (!m_hRequest) return FALSE;
+    if (headerLines && !::HttpAddRequestHeadersW(m_hRequest, headerLines, static_cast<DWORD>(wcslen(headerLines)),
+                                                 HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+        return FALSE;
+    return ::HttpSendRequestW(m_hRequest, kRequestHeaderBlock, kRequestHeaderBlockLength, nullptr, 0);
+}
 
+int CHttpRequest::QueryStatus() {
+    wchar_t text[16] = {};
+    DWORD cb = sizeof(text);
+    if (!m_hRequest || !::HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE, text, &cb, nullptr)) return 0;
+    return ReadLeadingInt(text);
+}
+
+BOOL CHttpRequest::QueryContentLength(DWORD* pcbLength) {
     // Wine accepts only the exact size of the number here.
     DWORD length = 0, cb = sizeof(length);
-    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                          &length, &cb, nullptr) || cb != 4)
+    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &cb, nullptr) ||
+        cb != 4)
         return FALSE;
     *pcbLength = length;
     return TRUE;
 }
 
-BOOL CHttpRequest::Resend(const wchar_t* headerLine) {
-    if (!m_hConnect) return FALSE;
-    return OpenAndSend(headerLine);
-}
-
-BOOL CHttpRequest::OpenAndSend(const wchar_t* headerLine) {
-    if (m_hRequest) {
-        ::InternetCloseHandle(m_hRequest);
-        m_hRequest = nullptr;
-    }
-    m_hRequest = ::HttpOpenRequestW(m_hConnect, L"GET", m_szObject, L"HTTP/1.1", nullptr, nullptr,
-                                    INTERNET_FLAG_RELOAD, 0);
-    if (!m_hRequest) return FALSE;
-    if (headerLine && !::HttpAddRequestHeadersW(m_hRequest, headerLine,
-                                                static_cast<DWORD>(wcslen(headerLine)),
-                                                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+BOOL CHttpRequest::QueryStrongETag(wchar_t (&etag)[kETagChars]) {
+    etag[0] = L'\0';
+    wchar_t value[kETagChars + 8] = {};
+    DWORD cb = sizeof(value) - sizeof(wchar_t);
+    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_ETAG, value, &cb, nullptr)) return FALSE;
+    wchar_t encoding[32] = {};
+    DWORD cbEncoding = sizeof(encoding) - sizeof(wchar_t);
+    if (::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_ENCODING, encoding, &cbEncoding, nullptr) ||
+        ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
         return FALSE;
-    return ::HttpSendRequestW(m_hRequest, kRequestHeaderBlock, kRequestHeaderBlockLength, nullptr, 0);
+    return ParseStrongETag(value, etag);
 }
 
-BOOL CHttpRequest::QueryStatus(int* status) {
-    wchar_t text[16] = {};
-    DWORD cb = sizeof(text);
-    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE, text, &cb, nullptr)) return FALSE;
-    *status = ReadLeadingInt(text);
-    return TRUE;
-}
-
-BOOL CHttpRequest::QueryRawHeaders(char* buffer, DWORD cb) {
-    DWORD len = cb;
-    if (::HttpQueryInfoA(m_hRequest, HTTP_QUERY_RAW_HEADERS_CRLF, buffer, &len, nullptr)) return TRUE;
-    buffer[0] = '\0';
-    return FALSE;
-}
-
-BOOL CHttpRequest::QueryRangeStart(ULONGLONG* first) {
+BOOL CHttpRequest::QueryContentRange(ULONGLONG* first, ULONGLONG* total) {
     wchar_t range[128] = {};
     DWORD cb = sizeof(range) - sizeof(wchar_t);
     return ::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_RANGE, range, &cb, nullptr) &&
-           ReadContentRangeStart(range, first);
+           ReadContentRange(range, first, total);
 }
 
-BOOL CHttpRequest::Read(void* buffer, DWORD cb, DWORD* pcbRead) {
+DWORD CHttpRequest::QueryRetryAfter() {
+    wchar_t text[64] = {};
+    DWORD cb = sizeof(text) - sizeof(wchar_t);
+    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_RETRY_AFTER, text, &cb, nullptr)) return 0;
+    for (const wchar_t* p = text; *p; ++p)
+        if (*p < L'0' || *p > L'9') return 0;  // an HTTP date: the own back-off instead
+    const int seconds = ReadLeadingInt(text);
+    return seconds > 0 ? static_cast<DWORD>(seconds) : 0;
+}
+
+BOOL CHttpRequest::Read(void* buffer, DWORD cb, DWORD* pcbRead, BOOL bWhatHasArrived) {
     *pcbRead = 0;
+    if (bWhatHasArrived) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) return FALSE;
+        if (available == 0) return TRUE;  // the body has ended
+        if (available < cb) cb = available;
+    }
     return ::InternetReadFile(m_hRequest, buffer, cb, pcbRead);
-}
-
-BOOL CHttpRequest::Continue(ULONGLONG total, DWORD cbRead) {
-    if (::InternetSetFilePointer(m_hRequest, static_cast<LONG>(static_cast<DWORD>(total)), nullptr,
-                                 FILE_BEGIN, 0) == 0)
-        return FALSE;
-    return cbRead != 0;
 }
 
 void CHttpRequest::Close() {

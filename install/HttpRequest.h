@@ -5,31 +5,43 @@
 #include <wininet.h>
 #include "framework/BoundedText.h"
 
-// The host part of a URL, port included, terminator included.
-const size_t kHostChars = 260;
-
 // Sent with every request; the server side has always received exactly
 // these 74 characters.
 extern const wchar_t kRequestHeaderBlock[];
 const DWORD kRequestHeaderBlockLength = 74;
 
+// The host part of a URL, port included, terminator included.
+const size_t kHostChars = 260;
+
+// Longest entity tag kept, terminator included; a longer one counts as none.
+const size_t kETagChars = 128;
+
 // TRUE when url begins with "http://", letters in any case.
 BOOL IsHttpUrl(const wchar_t* url);
 
 // Splits what follows "http://" into the host name, the object (path and
-// query without the leading "/") and the port (80 without a colon; the
-// number after the colon kept to its low 16 bits). FALSE when the host is
-// empty or a part does not fit its buffer: a cut-off name would address
-// another resource.
+// query without the leading "/") and the port, strictly: only printable
+// ASCII (0x21 to 0x7E), no user information ("user:pass@"), a port of 1 to
+// 65535 in digits alone (80 without a colon), a host that is not empty; a
+// fragment ("#...") is dropped. FALSE otherwise, or when a part does not fit
+// its buffer: a cut-off name would address another resource, and a blank,
+// CR or LF would reach the request as it stands.
 BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[COMMAND_CHARS],
                   INTERNET_PORT* port);
 
-// The resume offset of a Content-Range value "bytes FIRST-LAST/TOTAL".
-BOOL ReadContentRangeStart(const wchar_t* value, ULONGLONG* first);
+// The first byte and the total length of a Content-Range value: "bytes
+// FIRST-LAST/TOTAL", or "bytes */TOTAL" of a 416 reply, which gives
+// *first = TOTAL (no byte of the range exists).
+BOOL ReadContentRange(const wchar_t* value, ULONGLONG* first, ULONGLONG* total);
 
-// One GET with the installer's agent and header block. The handles are
-// closed in the order request, connection, Internet handle when the object
-// ends or Close is called.
+// The text between the quotes of a strong entity tag ("x"); FALSE, with
+// etag empty, for a weak one (W/"x"), an empty or unquoted one, or one that
+// does not fit.
+BOOL ParseStrongETag(const wchar_t* value, wchar_t (&etag)[kETagChars]);
+
+// One GET with the installer's agent and header block, on a session with
+// the installer's time-outs. The handles are closed in the order request,
+// connection, Internet handle when the object ends or Close is called.
 class CHttpRequest {
 public:
     CHttpRequest() = default;
@@ -37,33 +49,36 @@ public:
     CHttpRequest(const CHttpRequest&) = delete;
     CHttpRequest& operator=(const CHttpRequest&) = delete;
 
-    // Scheme check, URL split, open, connect, request, send; then the
-    // status (404 fails, every other status passes) and the Content-Length
-    // as a 32-bit number. FALSE at the first step that fails.
-    BOOL Send(const wchar_t* url, DWORD* pcbLength);
-    // Drops the current request unread and sends the same GET again on the
-    // same connection with one more header line ("Name: value\r\n").
-    BOOL Resend(const wchar_t* headerLine);
+    // Scheme check, strict URL split, session and connection. FALSE when the
+    // URL is not one the installer takes, or WinInet cannot start.
+    BOOL Open(const wchar_t* url);
+    // Sends the GET, with more header lines ("Name: value\r\n...") when
+    // given, on the connection of the earlier ones. FALSE when no reply
+    // header came back (refused, dropped, timed out).
+    BOOL Send(const wchar_t* headerLines = nullptr);
 
-    BOOL QueryStatus(int* status);
-    // The reply's header block as 8-bit text; left empty when it does not
-    // fit in cb bytes with its terminator.
-    BOOL QueryRawHeaders(char* buffer, DWORD cb);
-    // The first byte of the range a 206 reply carries (its Content-Range).
-    BOOL QueryRangeStart(ULONGLONG* first);
+    // The reply's status; 0 when it has none (the server closed first).
+    int QueryStatus();
+    // The Content-Length as a 32-bit number.
+    BOOL QueryContentLength(DWORD* pcbLength);
+    // The reply's strong entity tag (ParseStrongETag), whatever the case of
+    // the header's name and the size of the header block. FALSE also when
+    // the body has a Content-Encoding: its bytes are then not the file's.
+    BOOL QueryStrongETag(wchar_t (&etag)[kETagChars]);
+    BOOL QueryContentRange(ULONGLONG* first, ULONGLONG* total);
+    // Retry-After in seconds; 0 when there is none or it is a date.
+    DWORD QueryRetryAfter();
 
-    // One read; FALSE when the read itself fails.
-    BOOL Read(void* buffer, DWORD cb, DWORD* pcbRead);
-    // After a read of cbRead bytes that brought the total to total: moves
-    // the read position to total and tells whether the loop goes on (not
-    // when the positioning reports 0 or the read returned nothing).
-    BOOL Continue(ULONGLONG total, DWORD cbRead);
+    // One read into buffer. A read returns once buffer is full or the body
+    // has ended; with bWhatHasArrived it waits only for the first byte and
+    // takes what has arrived by then, so that a trickle cannot hold it.
+    // *pcbRead counts what was read, also when the read fails (a time-out
+    // or a reset); a read of 0 bytes that succeeds means the body ended.
+    BOOL Read(void* buffer, DWORD cb, DWORD* pcbRead, BOOL bWhatHasArrived);
 
     void Close();
 
 private:
-    BOOL OpenAndSend(const wchar_t* headerLine);
-
     HINTERNET m_hInternet = nullptr;
     HINTERNET m_hConnect = nullptr;
     HINTERNET m_hRequest = nullptr;

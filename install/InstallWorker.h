@@ -24,6 +24,8 @@ enum {
     INSTALL_NOTIFY_SETUP_STARTED = 2,  // the setup package is about to run
     INSTALL_NOTIFY_COMPLETE = 3,       // setup finished; options follow
     INSTALL_NOTIFY_FAILED = 4,         // download or setup failed
+    INSTALL_NOTIFY_RETRYING = 5,       // the download waits to try again
+    INSTALL_NOTIFY_DOWNLOADING = 6,    // bytes flow again after a retry
 };
 
 // Manual-reset event, set by RequestInstallStop; waitable together with
@@ -55,9 +57,11 @@ BOOL EnterInstallFinishing();
 // worker still reads.
 BOOL EndInstallWorker(DWORD dwGraceMs);
 
-// The grace the application gives a stopping worker. A download notices the
-// stop between two reads, so this only matters for one stuck in the network.
-enum { INSTALL_STOP_GRACE_MS = 3000 };
+// The grace the application gives a stopping worker (and the manifest
+// query). A download notices the stop between two reads and a wait before a
+// retry at once, so this only matters for one stuck in the network; the
+// process then ends within about this time.
+enum { INSTALL_STOP_GRACE_MS = 1500 };
 
 // One install run over the steps of pRun: the installer dialog, whose
 // members hand their fields to the steps in install/, or in tests an object
@@ -70,6 +74,9 @@ enum { INSTALL_STOP_GRACE_MS = 3000 };
 template <class TRun>
 DWORD RunInstallWorker(TRun* pRun) {
     const HWND hWnd = pRun->GetSafeHwnd();
+    // The manifest query started with the dialog may still run; without a
+    // package URL the download fails.
+    pRun->QueryUpgradeInfo(pRun->m_szDownloadUrl);
     if (!pRun->DownloadFile(pRun->m_szDownloadUrl, pRun->m_szDownloadFile) || IsInstallStopping()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_FAILED, 0);
     } else if (!pRun->RunSetup()) {

@@ -1,6 +1,9 @@
 #include "install/UpgradeManifest.h"
+#include "framework/afxfile.h"
 #include "install/DecimalText.h"
+#include "install/HttpRequest.h"
 #include "install/HttpText.h"
+#include "install/InstallWorker.h"
 #include "install/VendorServer.h"
 // RapidJSON's iterators derive from std::iterator, deprecated in C++17.
 #pragma GCC diagnostic push
@@ -31,12 +34,86 @@ BOOL IsCode100(const rapidjson::Value& code) {
     return FALSE;
 }
 
+// The document with every raw control character inside a string written as
+// a \u escape. Manifests are written for a parser that takes such
+// characters (a literal tab or line break in a string) and the JSON parser
+// here does not; comments and escapes are followed so that only string
+// contents change.
+std::string EscapeRawControls(const char* document, size_t length) {
+    std::string out;
+    out.reserve(length);
+    enum { TEXT, STRING, LINE_COMMENT, BLOCK_COMMENT } state = TEXT;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = document[i];
+        const char next = i + 1 < length ? document[i + 1] : '\0';
+        switch (state) {
+        case TEXT:
+            if (c == '"') state = STRING;
+            else if (c == '/' && next == '/') state = LINE_COMMENT;
+            else if (c == '/' && next == '*') {
+                out += "/*";
+                ++i;
+                state = BLOCK_COMMENT;
+                continue;
+            }
+            break;
+        case STRING:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                static const char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[(c >> 4) & 0xF];
+                out += kHex[c & 0xF];
+                continue;
+            }
+            if (c == '\\' && i + 1 < length) {
+                out += c;
+                out += document[++i];
+                continue;
+            }
+            if (c == '"') state = TEXT;
+            break;
+        case LINE_COMMENT:
+            if (c == '\n') state = TEXT;
+            break;
+        case BLOCK_COMMENT:
+            if (c == '*' && next == '/') {
+                out += "*/";
+                ++i;
+                state = TEXT;
+                continue;
+            }
+            break;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// The manifest query started with the dialog, on its own thread.
+struct CUpgradeQuery {
+    CHandle thread;
+    DWORD dwMajorVersion = 0;
+    wchar_t szUrl[URL_CHARS] = {};
+    BOOL bFound = FALSE;
+};
+CUpgradeQuery s_query;
+
+DWORD WINAPI UpgradeQueryThread(LPVOID) {
+    s_query.bFound = QueryDownloadUrl(s_query.dwMajorVersion, s_query.szUrl);
+    return 0;
+}
+
+BOOL IsThreadRunning(HANDLE hThread) {
+    return hThread && ::WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;
+}
+
 }  // namespace
 
 BOOL ReadUpgradeManifest(const char* document, size_t length, std::string* downloadUrl) {
     try {
+        const std::string escaped = EscapeRawControls(document, length);
         rapidjson::Document root;
-        root.Parse<rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag>(document, length);
+        root.Parse<rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag>(escaped.data(), escaped.size());
         if (root.HasParseError() || !root.IsObject()) return FALSE;
 
         const rapidjson::Value* code = FindMember(root, "code");
@@ -67,11 +144,15 @@ BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t (&url)[URL_CHARS]) {
         if (!ReadUpgradeManifest(document.data(), document.size(), &bytes)) return FALSE;
 
         // The URL as a C string: a NUL inside it ends it. Converted apart, so
-        // that a URL too long for url leaves it untouched.
+        // that a URL too long for url leaves it untouched. It must name an
+        // HTTP server strictly; its fragment is not kept.
         wchar_t text[URL_CHARS];
         const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, bytes.c_str(), -1, text, URL_CHARS);
         if (cch <= 1) return FALSE;  // empty, or would be cut off
-        return CopyWhole(url, text);
+        wchar_t host[kHostChars], object[COMMAND_CHARS];
+        INTERNET_PORT port = 0;
+        if (!IsHttpUrl(text) || !SplitHttpUrl(text + 7, host, object, &port)) return FALSE;
+        return CopyWhole(url, text, wcscspn(text, L"#"));
     } catch (...) {
         return FALSE;
     }
@@ -80,7 +161,36 @@ BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t (&url)[URL_CHARS]) {
 BOOL QueryDownloadUrl(DWORD osMajorVersion, wchar_t (&url)[URL_CHARS]) {
     wchar_t request[URL_CHARS];
     if (!GetManifestUrl(osMajorVersion, request)) return FALSE;
-    wchar_t reply[kHttpTextChars] = {};
-    if (!HttpGetText(request, reply)) return FALSE;
-    return ExtractDownloadUrl(reply, url);
+    const CNetTimings timings = GetNetTimings();
+    for (int retry = 0;; ++retry) {
+        wchar_t reply[kHttpTextChars] = {};
+        CHttpOutcome outcome;
+        const BOOL fetched = HttpGetText(request, reply, &outcome);
+        if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES)
+            return fetched && ExtractDownloadUrl(reply, url);
+        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) return FALSE;
+    }
+}
+
+BOOL StartUpgradeQuery(DWORD osMajorVersion) {
+    if (IsThreadRunning(s_query.thread)) return FALSE;
+    s_query.dwMajorVersion = osMajorVersion;
+    s_query.szUrl[0] = L'\0';
+    s_query.bFound = FALSE;
+    s_query.thread.Attach(::CreateThread(nullptr, 0, &UpgradeQueryThread, nullptr, 0, nullptr));
+    return s_query.thread.IsValid();
+}
+
+BOOL AwaitUpgradeQuery(wchar_t (&url)[URL_CHARS]) {
+    if (s_query.thread.IsValid()) {
+        HANDLE handles[2] = {s_query.thread, GetInstallStopEvent()};
+        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) return FALSE;
+    }
+    return s_query.bFound && CopyWhole(url, s_query.szUrl);
+}
+
+BOOL EndUpgradeQuery(DWORD dwGraceMs) {
+    if (!IsThreadRunning(s_query.thread)) return TRUE;
+    RequestInstallStop();
+    return ::WaitForSingleObject(s_query.thread, dwGraceMs) == WAIT_OBJECT_0;
 }

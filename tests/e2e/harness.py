@@ -25,6 +25,10 @@ SCRIPTS = os.path.join(SOURCE, "scripts")
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
+# The installer's network times in the tests, in percent of the real ones:
+# back-offs of 0.1 to 1.6 s, a 3-second receive time-out.
+TIME_SCALE = 10
+
 # The installer window's title.
 WINDOW_TITLE = "Velmora安装向导"
 
@@ -83,7 +87,13 @@ class Session:
         return p.returncode, p.stdout.decode("utf-8", "replace")
 
     def start_installer(self, env=None):
-        return self.start(INSTALLER, env=env)
+        """Starts the installer; its network times run at TIME_SCALE percent
+        unless env sets VELMORA_TIME_SCALE itself (100: the real figures)."""
+        return self.start(INSTALLER, env={"VELMORA_TIME_SCALE": str(TIME_SCALE), **(env or {})})
+
+    def staging(self, *parts):
+        """The folder the installer downloads the package into."""
+        return self.documents("CorvaneVelmora", *parts)
 
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major 5)."""

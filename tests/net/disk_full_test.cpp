@@ -22,10 +22,12 @@ TEST_F(DiskFullDownload, FailedWritesFailTheDownloadAndKeepOnlyWrittenBytes) {
     ASSERT_LT(limit, kPackageSize);
     server.Script("/pkg", "etag=v1", package);
     EXPECT_FALSE(Download());
-    const std::string partial = ReadFileBytes(scratch.Dl(L"v1"));
+    const std::string partial = ReadFileBytes(scratch.Dl(L"v1.partial"));
     EXPECT_EQ(limit, partial.size());
     EXPECT_TRUE(partial == package.substr(0, partial.size()));
     EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
+
+    EXPECT_EQ(1u, server.Requests().size()) << "a full disk stays full: no retry";
 
     server.Script("/pkg", "", package);
     EXPECT_FALSE(Download());

@@ -6,6 +6,7 @@
 #include "install/InstallWorker.h"
 #include "install/UpgradeManifest.h"
 #include "velmora_config.h"
+#include <algorithm>
 
 namespace {
 
@@ -81,6 +82,7 @@ TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
     ASSERT_EQ(L"127.0.0.1:" + std::to_wstring(server.Port()), std::wstring(VELMORA_SERVER))
         << "the runner starts the fault server on the compiled-in vendor server port";
     CInstallerDlg dlg;
+    EXPECT_TRUE(dlg.QueryUpgradeInfo(dlg.m_szDownloadUrl)) << "the query started with the dialog";
     EXPECT_EQ(std::wstring(url.begin(), url.end()), dlg.m_szDownloadUrl);
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
@@ -124,85 +126,174 @@ TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
 // progress and the requests are those of the reply's shape.
 TEST_F(FaultDownload, OneCallPerReplyShape) {
     const size_t kNoPartial = 0;
+    const std::string resume = "Range: bytes=4000000-\r\nIf-Range: \"v1\"\r\n";
     struct Case {
         const char* name;
         std::string options;
-        size_t partial;  // bytes of the package already in the partial file "v1"
-        std::vector<int> progress;
-        std::vector<std::string> extra;  // per request: the header line beside the fixed ones
+        size_t partial;  // bytes of the package already in the partial file of "v1"
+        CProgress progress;
+        std::vector<std::string> extra;  // per request: the header lines beside the fixed ones
     } cases[] = {
-        {"fresh without an ETag", "", kNoPartial, Percents(1, 100), {""}},
-        // Replies without Range carry junk: only the ranged body may reach the file.
-        {"resumable from nothing reads only the ranged reply", "etag=v1&unranged_fill=J", kNoPartial,
-         Percents(1, 100, 100), {"", "Range: bytes=0-\r\n"}},
-        {"resumes a partial file and posts from its percent", "etag=v1", 4000000, Percents(40, 100, 100),
-         {"", "Range: bytes=4000000-\r\n"}},
-        {"a complete partial file is moved without transfer", "etag=v1", kPackageSize, {}, {""}},
-        {"a header block over 256 bytes means no ETag", "etag=v1&pad=200", kNoPartial, Percents(1, 100), {""}},
+        {"fresh without an ETag", "", kNoPartial, CProgress{1, false}, {""}},
+        // The first reply's body is the download: no second request.
+        {"a strong tag keys a partial file", "etag=v1", kNoPartial, CProgress{1, true}, {""}},
+        {"resumes a partial file and posts from its percent", "etag=v1", 4000000, CProgress{40, true}, {resume}},
+        {"a complete partial file is moved without transfer", "etag=v1", kPackageSize, CProgress{},
+         {"Range: bytes=10000000-\r\nIf-Range: \"v1\"\r\n"}},
+        {"a tag in a 1500-byte header block, named in lower case", "etag=v1&etag_header=etag&pad=1500", 4000000,
+         CProgress{40, true}, {resume}},
+        {"a weak tag keys nothing", "etag_raw=" + CFaultServer::Enc("W/\"v1\""), kNoPartial, CProgress{1, false}, {""}},
+        {"a Content-Encoding keys nothing", "etag=v1&header=" + CFaultServer::Enc("Content-Encoding: identity"),
+         kNoPartial, CProgress{1, false}, {""}},
+        // Replies without Range carry junk: only the rest may reach the file.
+        {"the ranged reply continues the file", "etag=v1&unranged_fill=J", 4000000, CProgress{40, true}, {resume}},
+        {"the package changed: the whole new one", "etag=v2", 4000000, CProgress{1, true}, {resume}},
+        {"a server that ignores Range sends the whole", "etag=v1&ranges=0", 4000000, CProgress{1, true},
+         {resume}},
     };
     for (const Case& c : cases) {
         server.Reset();
         server.Script("/pkg", c.options, package);
+        for (const std::wstring& name : ListFolder(scratch.Dl())) DeleteFileW(scratch.Dl(name).c_str());
         WriteFileBytes(scratch.Dl(L"velmora.exe"), "stale package of an earlier run");
-        if (c.partial) WriteFileBytes(scratch.Dl(L"v1"), package.substr(0, c.partial));
+        if (c.partial) WriteFileBytes(scratch.Dl(L"v1.partial"), package.substr(0, c.partial));
         percent = 0;
 
         ASSERT_TRUE(Download()) << c.name;
         EXPECT_TRUE(Package() == package) << c.name;
         EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << c.name;
-        EXPECT_EQ(c.progress, sink.TakeProgress()) << c.name;
-        EXPECT_EQ(c.progress.empty() ? 0 : 100, percent) << c.name;
+        EXPECT_TRUE(IsProgress(sink.TakeProgress(), c.progress)) << c.name;
+        EXPECT_EQ(c.progress.from < 0 ? 0 : 100, percent) << c.name;
         std::vector<std::string> expected;
         for (const std::string& extra : c.extra) expected.push_back(Head("/pkg", server.Port(), extra));
         EXPECT_EQ(expected, server.Requests()) << c.name;
     }
 }
 
-TEST_F(FaultDownload, DroppedConnectionIsResumedByTheNextCall) {
-    server.Script("/pkg", "etag=v1&drop_after=3000001", package);
-    EXPECT_FALSE(Download());
-    const std::string partial = ReadFileBytes(scratch.Dl(L"v1"));
-    EXPECT_EQ(3000001u, partial.size());
-    EXPECT_TRUE(partial == package.substr(0, partial.size()));
-    EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
-    sink.TakeProgress();
-
-    server.Reset();
-    server.Script("/pkg", "etag=v1", package);
-    ASSERT_TRUE(Download());
-    EXPECT_TRUE(Package() == package);
-    EXPECT_FALSE(FileExists(scratch.Dl(L"v1")));
-    const std::vector<std::string> requests = server.Requests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ(Head("/pkg", server.Port(), "Range: bytes=3000001-\r\n"), requests[1]);
-}
-
-TEST_F(FaultDownload, PartialFilesThatCannotContinueStartAgainFromNothing) {
-    struct Case { const char* name; std::string options; std::string partial; const char* range; } cases[] = {
-        {"partial longer than the package", "etag=v1", std::string(kPackageSize + 1000, 'J'), "bytes=0-"},
-        {"server ignores Range", "etag=v1&ranges=0", std::string(4000000, 'J'), "bytes=4000000-"},
+// Faults the next attempt may not meet, within one call: the call retries
+// and ends with the whole package; a resumable download continues from its
+// partial file, a fresh one starts again from nothing.
+TEST_F(FaultDownload, TransientFaultsAreRetriedWithinTheCall) {
+    const int scale = TimeScale();
+    const std::string kAnyRange = "<a Range and If-Range of any start>";
+    const std::string retryAfter = "&header=" + CFaultServer::Enc("Retry-After: 3");
+    const std::string rest3333333 = "Range: bytes=3333333-\r\nIf-Range: \"v1\"\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> first;  // one-shot replies, in order, before the standing one
+        std::string standing;
+        size_t partial;
+        std::vector<std::string> extra;  // per request: the header lines beside the fixed ones
+        double minGap;                   // seconds between the first two requests, at least
+    } cases[] = {
+        {"dropped at a third", {"etag=v1&drop_after=3333333"}, "etag=v1", 0, {"", rest3333333}, 0},
+        {"silent after 5 MB", {"etag=v1&stall_after=5000000"}, "etag=v1", 0,
+         {"", "Range: bytes=5000000-\r\nIf-Range: \"v1\"\r\n"}, 0},
+        {"trickling from the start", {"etag=v1&throttle=100,1"}, "etag=v1", 0, {"", kAnyRange}, 0},
+        {"the first byte after 2/3 of the receive time-out", {}, "etag=v1&delay=" + std::to_string(20 * scale / 100.0), 0,
+         {""}, 0},
+        {"503 with Retry-After", {"status=503" + retryAfter}, "etag=v1", 0, {"", ""}, 3 * scale / 100.0},
+        {"busy statuses", {"status=500", "status=502", "status=504", "status=408", "status=429"}, "etag=v1", 0,
+         {"", "", "", "", "", ""}, 0},
+        {"a weak tag starts again from nothing", {"etag_raw=" + CFaultServer::Enc("W/\"v1\"") + "&drop_after=3333333"},
+         "etag_raw=" + CFaultServer::Enc("W/\"v1\""), 0, {"", ""}, 0},
+        {"416 on resume: again from nothing", {"etag=v1&range_status=416"}, "etag=v1", 4000000,
+         {"Range: bytes=4000000-\r\nIf-Range: \"v1\"\r\n", ""}, 0},
     };
     for (const Case& c : cases) {
         server.Reset();
-        server.Script("/pkg", c.options, package);
-        WriteFileBytes(scratch.Dl(L"v1"), c.partial);
-        EXPECT_TRUE(Download()) << c.name;
+        // Error pages are small; a package-sized one would only cost time to drain.
+        for (const std::string& once : c.first)
+            server.Script("/pkg", once + "&once=1", once.compare(0, 7, "status=") == 0 ? "busy" : package);
+        server.Script("/pkg", c.standing, package);
+        for (const std::wstring& name : ListFolder(scratch.Dl())) DeleteFileW(scratch.Dl(name).c_str());
+        if (c.partial) WriteFileBytes(scratch.Dl(L"v1.partial"), package.substr(0, c.partial));
+
+        ASSERT_TRUE(Download()) << c.name;
         EXPECT_TRUE(Package() == package) << c.name;
         EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << c.name;
         const std::vector<std::string> requests = server.Requests();
-        ASSERT_EQ(2u, requests.size()) << c.name;
-        EXPECT_EQ(Head("/pkg", server.Port(), std::string("Range: ") + c.range + "\r\n"), requests[1]) << c.name;
-        DeleteFileW(scratch.Dl(L"velmora.exe").c_str());
+        ASSERT_EQ(c.extra.size(), requests.size()) << c.name;
+        for (size_t i = 0; i < requests.size(); ++i) {
+            if (c.extra[i] == kAnyRange) {
+                EXPECT_EQ(0u, requests[i].find("GET /pkg HTTP/1.1\r\nRange: bytes=")) << c.name;
+                EXPECT_NE(std::string::npos, requests[i].find("-\r\nIf-Range: \"v1\"\r\n")) << c.name;
+            } else {
+                EXPECT_EQ(Head("/pkg", server.Port(), c.extra[i]), requests[i]) << c.name << ", request " << i;
+            }
+        }
+        if (c.minGap > 0) {
+            const std::vector<double> times = server.Times();
+            ASSERT_EQ(requests.size(), times.size());
+            EXPECT_GE(times[1] - times[0], c.minGap) << c.name;
+        }
+        if (requests.size() > 1 && c.partial == 0) {  // the 416 case asks again at once, on the same connection
+            sink.Pump(0);
+            const std::vector<WPARAM> codes = sink.Codes();
+            EXPECT_NE(codes.end(), std::find(codes.begin(), codes.end(), WPARAM(INSTALL_NOTIFY_RETRYING))) << c.name;
+        }
+        sink.Clear();
     }
 }
 
-TEST_F(FaultDownload, ErrorReplyToTheRangedRequestKeepsThePartialFile) {
-    server.Script("/pkg", "etag=v1&range_status=500", package);
-    const std::string partial = package.substr(0, 4000000);
-    WriteFileBytes(scratch.Dl(L"v1"), partial);
+// Replies that are not the package: nothing is written at the package path
+// (nor run later); a transient one is asked for again up to the limit.
+TEST_F(FaultDownload, ErrorRepliesAreNeverThePackage) {
+    struct Case { const char* name; std::string options; size_t requests; } cases[] = {
+        {"404", "status=404&etag=v1", 1},
+        {"403 page", "status=403", 1},
+        {"500 page for good", "status=500", 1 + DOWNLOAD_RETRIES},
+        {"503 page for good", "status=503&etag=v1", 1 + DOWNLOAD_RETRIES},
+        {"Content-Length 0", "", 1},
+        {"Content-Length 0 with an ETag", "etag=v1", 1},
+        {"no Content-Length", "chunked=1", 1},
+    };
+    for (const Case& c : cases) {
+        server.Reset();
+        server.Script("/pkg", c.options, c.options.empty() || c.options == "etag=v1" ? "" : "<html>error page</html>");
+        EXPECT_FALSE(Download()) << c.name;
+        EXPECT_TRUE(ListFolder(scratch.Dl()).empty()) << c.name;
+        EXPECT_EQ(c.requests, server.Requests().size()) << c.name;
+    }
+    EXPECT_FALSE(Download(L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
+    EXPECT_FALSE(Download(L""));
+    EXPECT_TRUE(sink.TakeProgress().empty());
+}
+
+// A run whose attempts all fail keeps its partial file, and the next run
+// continues it, also behind a header block of 1500 bytes whose tag header
+// is spelt in lower case.
+TEST_F(FaultDownload, AnInterruptedRunIsResumedByTheNextRun) {
+    const std::string tag = "etag=v1&etag_header=etag&pad=1500";
+    server.Script("/pkg", tag + "&drop_after=3333333&once=1", package);
+    server.Script("/pkg", "status=404");  // then the server loses the package for good
     EXPECT_FALSE(Download());
-    EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"v1")) == partial);
-    EXPECT_EQ(std::vector<std::wstring>{L"v1"}, ListFolder(scratch.Dl()));
+    const std::string partial = ReadFileBytes(scratch.Dl(L"v1.partial"));
+    EXPECT_EQ(3333333u, partial.size());
+    EXPECT_TRUE(partial == package.substr(0, partial.size()));
+    EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
+
+    server.Reset();
+    server.Script("/pkg", tag, package);
+    sink.TakeProgress();
+    percent = 0;  // as in a new run
+    ASSERT_TRUE(Download());
+    EXPECT_TRUE(Package() == package);
+    EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl()));
+    EXPECT_TRUE(IsProgress(sink.TakeProgress(), CProgress{33, true}));
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(Head("/pkg", server.Port(), "Range: bytes=3333333-\r\nIf-Range: \"v1\"\r\n"), requests[0]);
+}
+
+TEST_F(FaultDownload, TransientFaultsForGoodKeepThePartialFile) {
+    const std::string partial = package.substr(0, 4000000);
+    WriteFileBytes(scratch.Dl(L"v1.partial"), partial);
+    server.Script("/pkg", "status=500", "busy");
+    EXPECT_FALSE(Download());
+    EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"v1.partial")) == partial);
+    EXPECT_EQ(std::vector<std::wstring>{L"v1.partial"}, ListFolder(scratch.Dl()));
+    EXPECT_EQ(1u + DOWNLOAD_RETRIES, server.Requests().size());
 }
 
 TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {
@@ -216,23 +307,6 @@ TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {
         EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << etag;
         EXPECT_EQ(1u, server.Requests().size()) << etag;
     }
-}
-
-TEST_F(FaultDownload, RepliesThatFailBeforeAnyFileIsWritten) {
-    struct Case { const char* name; std::string options; std::string body; } cases[] = {
-        {"Content-Length 0", "", ""},
-        {"Content-Length 0 with an ETag", "etag=v1", ""},
-        {"no Content-Length", "chunked=1", package.substr(0, 100000)},
-        {"404", "status=404&etag=v1", package.substr(0, 100000)},
-    };
-    for (const Case& c : cases) {
-        server.Script("/pkg", c.options, c.body);
-        EXPECT_FALSE(Download()) << c.name;
-        EXPECT_TRUE(ListFolder(scratch.Dl()).empty()) << c.name;
-    }
-    EXPECT_FALSE(Download(L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
-    EXPECT_FALSE(Download(L""));
-    EXPECT_TRUE(sink.TakeProgress().empty());
 }
 
 struct StopRun {
@@ -267,7 +341,7 @@ TEST_F(FaultDownload, StopSignalEndsTheDownloadKeepingThePartialFile) {
     ResetEvent(GetInstallStopEvent());
     ASSERT_TRUE(stopped);
     EXPECT_FALSE(run.result);
-    const std::string partial = ReadFileBytes(scratch.Dl(L"v1"));
+    const std::string partial = ReadFileBytes(scratch.Dl(L"v1.partial"));
     EXPECT_GT(partial.size(), 0u);
     EXPECT_LT(partial.size(), package.size());
     EXPECT_TRUE(partial == package.substr(0, partial.size()));

@@ -19,13 +19,6 @@ inline std::string Head(const std::string& target, int port, const std::string& 
            "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
 }
 
-// from, from + 1, ..., to; then again, when given, once more after the move.
-inline std::vector<int> Percents(int from, int to, int again = -1) {
-    std::vector<int> out;
-    for (int p = from; p <= to; ++p) out.push_back(p);
-    if (again >= 0) out.push_back(again);
-    return out;
-}
 
 class FaultTest : public ::testing::Test {
 protected:

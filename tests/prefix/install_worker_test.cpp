@@ -37,6 +37,8 @@ public:
     explicit ScriptedRun(HWND hNotify) : m_hWnd(hNotify) {}
     HWND GetSafeHwnd() const { return m_hWnd; }
 
+    BOOL QueryUpgradeInfo(wchar_t (&)[URL_CHARS]) { return TRUE; }
+
     BOOL DownloadFile(const wchar_t* url, const wchar_t* path) {
         if (download == kFail) return FALSE;
         if (download == kUntilStop || download == kDeafToStop || download == kDeliverAtStop) {

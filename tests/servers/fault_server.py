@@ -10,14 +10,19 @@ Used in-process from Python tests (FaultServer), or as a process for the
 Windows-side tests, which script it over HTTP:
 
     PUT  /__script?path=P&OPTION=VALUE...   body = reply body for path P
-    GET  /__log                             {"requests": [raw head, ...]}
+    GET  /__log                             {"requests": [raw head, ...], "times": [s, ...]}
     POST /__reset                           forget scripts and the log
 
 Options: status, reason, header (repeated, "Name: value"), length ("auto",
-"none" or a number), chunked=1, etag, ranges=0, drop_after=N, pad=N,
-unranged_fill=C (requests without Range get a body of the same length made
-of C), range_status=N (requests with Range get status N and the whole
-body), throttle=BYTES,SECONDS.
+"none" or a number), chunked=1, etag (sent quoted), etag_raw (sent as it
+is, e.g. W/"x"), etag_header=NAME (the ETag header's spelling), ranges=0,
+drop_after=N, stall_after=N (N body bytes, then silence with the connection
+open), delay=SECONDS (before the reply), pad=N, unranged_fill=C (requests
+without Range get a body of the same length made of C), range_status=N
+(requests with Range get status N and the whole body; 416 comes without
+one), throttle=BYTES,SECONDS, once=1 (a one-shot reply, used by the next
+request for the path before the standing one). A Range request with an
+If-Range other than the quoted etag gets the whole body with 200.
 
 Command line: fault_server.py [--port N] [--lifetime SECONDS]; prints
 "ready PORT" once it listens and ends by itself after the lifetime.
@@ -38,7 +43,7 @@ SOCKET_TIMEOUT = 30
 class Reply:
     def __init__(self, status=200, reason=None, headers=(), body=b"", length="auto", chunked=False,
                  etag=None, ranges=True, drop_after=None, pad=0, unranged_fill=None, range_status=None,
-                 throttle=None):
+                 throttle=None, etag_raw=None, etag_header="ETag", stall_after=None, delay=0.0):
         self.status = int(status)
         self.reason = reason
         self.headers = list(headers)
@@ -52,6 +57,15 @@ class Reply:
         self.unranged_fill = unranged_fill
         self.range_status = range_status
         self.throttle = throttle
+        self.etag_raw = etag_raw
+        self.etag_header = etag_header
+        self.stall_after = stall_after
+        self.delay = delay
+
+    def etag_value(self):
+        if self.etag_raw is not None:
+            return self.etag_raw
+        return None if self.etag is None else '"%s"' % self.etag
 
     @classmethod
     def from_query(cls, query, body):
@@ -67,11 +81,18 @@ class Reply:
                    pad=int(one("pad", 0)),
                    unranged_fill=one("unranged_fill").encode("latin-1") if one("unranged_fill") else None,
                    range_status=int(one("range_status")) if one("range_status") else None,
-                   throttle=tuple(float(x) for x in throttle.split(",")) if throttle else None)
+                   throttle=tuple(float(x) for x in throttle.split(",")) if throttle else None,
+                   etag_raw=one("etag_raw"), etag_header=one("etag_header", "ETag"),
+                   stall_after=int(one("stall_after")) if one("stall_after") else None,
+                   delay=float(one("delay", 0)))
 
 
-REASONS = {200: "OK", 206: "Partial Content", 404: "Not Found", 416: "Range Not Satisfiable",
-           500: "Internal Server Error"}
+REASONS = {200: "OK", 206: "Partial Content", 404: "Not Found", 408: "Request Timeout", 416: "Range Not Satisfiable",
+           429: "Too Many Requests", 500: "Internal Server Error", 502: "Bad Gateway", 503: "Service Unavailable",
+           504: "Gateway Timeout"}
+
+# How long a stalled reply keeps its connection open and silent.
+STALL_SECONDS = 300
 
 
 def parse_range(value):
@@ -86,7 +107,10 @@ class FaultServer:
     def __init__(self, port=0):
         self._lock = threading.Lock()
         self._scripts = {}
+        self._once = {}
         self._log = []
+        self._times = []
+        self._start = time.monotonic()
         owner = self
 
         class Handler(socketserver.BaseRequestHandler):
@@ -117,18 +141,28 @@ class FaultServer:
     def __exit__(self, *exc):
         self.stop()
 
-    def script(self, path, **options):
+    def script(self, path, once=False, **options):
         with self._lock:
-            self._scripts[path] = Reply(**options)
+            if once:
+                self._once.setdefault(path, []).append(Reply(**options))
+            else:
+                self._scripts[path] = Reply(**options)
 
     def requests(self):
         with self._lock:
             return list(self._log)
 
+    def times(self):
+        """Seconds from the server's start to each request's arrival."""
+        with self._lock:
+            return list(self._times)
+
     def reset(self):
         with self._lock:
             self._scripts.clear()
+            self._once.clear()
             self._log.clear()
+            self._times.clear()
 
     # Serving.
     def _serve_connection(self, sock):
@@ -165,7 +199,9 @@ class FaultServer:
                     return
                 with self._lock:
                     self._log.append(head)
-                    reply = self._scripts.get(path) or Reply(status=404, body=b"")
+                    self._times.append(time.monotonic() - self._start)
+                    queued = self._once.get(path)
+                    reply = (queued.pop(0) if queued else self._scripts.get(path)) or Reply(status=404, body=b"")
                 if not self._reply(sock, reply, headers):
                     return
         except (OSError, ValueError):
@@ -180,10 +216,15 @@ class FaultServer:
         status, out = 200, b"ok"
         if path == "/__script" and method == "PUT":
             q = urllib.parse.parse_qs(query, keep_blank_values=True)
+            reply = Reply.from_query(query, body)
             with self._lock:
-                self._scripts[q["path"][-1]] = Reply.from_query(query, body)
+                if q.get("once", ["0"])[-1] == "1":
+                    self._once.setdefault(q["path"][-1], []).append(reply)
+                else:
+                    self._scripts[q["path"][-1]] = reply
         elif path == "/__log":
-            out = json.dumps({"requests": [h.decode("latin-1") for h in self.requests()]}).encode()
+            out = json.dumps({"requests": [h.decode("latin-1") for h in self.requests()],
+                              "times": self.times()}).encode()
         elif path == "/__reset":
             self.reset()
         else:
@@ -197,8 +238,14 @@ class FaultServer:
         status = r.status
         extra = []
         offset = parse_range(request_headers.get("range")) if r.ranges else None
+        if_range = request_headers.get("if-range")
+        if offset is not None and if_range is not None and if_range != r.etag_value():
+            offset = None  # the representation changed: the whole of it
         if r.range_status is not None and "range" in request_headers:
             status = r.range_status
+            if status == 416:
+                body = b""
+                extra.append(("Content-Range", "bytes */%d" % len(r.body)))
         elif offset is not None:
             if offset >= len(body):
                 status, body = 416, b""
@@ -222,12 +269,18 @@ class FaultServer:
             declared = int(r.length)
             head.append("Content-Length: %d" % declared)
         head += ["%s: %s" % h for h in extra]
-        if r.etag is not None:
-            head.append('ETag: "%s"' % r.etag)
+        if r.etag_value() is not None:
+            head.append("%s: %s" % (r.etag_header, r.etag_value()))
         if r.pad:
             head.append("X-Pad: " + "p" * r.pad)
+        if r.delay:
+            time.sleep(r.delay)
         sock.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
 
+        if r.stall_after is not None:
+            self._send(sock, body[:r.stall_after], r.throttle)
+            self._stall(sock)
+            return False
         payload = body if r.drop_after is None else body[:r.drop_after]
         if r.chunked:
             payload = b"".join(b"%x\r\n%s\r\n" % (len(payload[i:i + 1000]), payload[i:i + 1000])
@@ -242,6 +295,20 @@ class FaultServer:
             except OSError:
                 pass
         return keep
+
+    @staticmethod
+    def _stall(sock):
+        """Silence with the connection open, until the client closes it."""
+        sock.settimeout(1)
+        deadline = time.monotonic() + STALL_SECONDS
+        while time.monotonic() < deadline:
+            try:
+                if not sock.recv(65536):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
 
     @staticmethod
     def _send(sock, data, throttle):

@@ -6,6 +6,7 @@ under the installer's 256-byte raw-header buffer. Files below ROOT/noetag/
 are served without an ETag. All of nginx's files (configuration, pid, logs,
 temporary folders) live in WORK.
 """
+import contextlib
 import os
 import shutil
 import socket
@@ -23,7 +24,8 @@ error_log {work}/error.log warn;
 events {{ worker_connections 64; }}
 http {{
     server_tokens off;
-    access_log {work}/access.log;
+    log_format sent '$status $bytes_sent "$request"';
+    access_log {work}/access.log sent;
     types {{ }}
     default_type application/octet-stream;
     client_body_temp_path {work}/tmp/body;
@@ -55,6 +57,9 @@ class NginxServer:
 
     def start(self):
         os.makedirs(os.path.join(self.work, "tmp"), exist_ok=True)
+        for log in ("access.log", "error.log"):  # a fresh server, fresh logs
+            with contextlib.suppress(FileNotFoundError):
+                os.remove(os.path.join(self.work, log))
         conf = os.path.join(self.work, "nginx.conf")
         with open(conf, "w") as f:
             f.write(CONFIG.format(work=self.work, root=self.root, port=self.port))
@@ -80,6 +85,15 @@ class NginxServer:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+
+    def requests(self):
+        """(request line, status, bytes sent) of every request so far."""
+        out = []
+        with contextlib.suppress(FileNotFoundError), open(os.path.join(self.work, "access.log")) as f:
+            for line in f:
+                status, sent, request = line.rstrip("\n").split(" ", 2)
+                out.append((request.strip('"'), int(status), int(sent)))
+        return out
 
     def __enter__(self):
         return self.start()

@@ -79,4 +79,14 @@ std::vector<std::string> CFaultServer::Requests() {
     return out;
 }
 
+std::vector<double> CFaultServer::Times() {
+    const std::string json = Exchange("GET /__log HTTP/1.1\r\n\r\n");
+    rapidjson::Document doc;
+    doc.Parse(json.c_str());
+    std::vector<double> out;
+    if (doc.IsObject() && doc.HasMember("times") && doc["times"].IsArray())
+        for (auto& t : doc["times"].GetArray()) out.push_back(t.GetDouble());
+    return out;
+}
+
 void CFaultServer::Reset() { Exchange("POST /__reset HTTP/1.1\r\n\r\n"); }

@@ -16,6 +16,8 @@ public:
     void Script(const std::string& path, const std::string& options, const std::string& body = std::string());
     // The request line and header block of every request since the last Reset.
     std::vector<std::string> Requests();
+    // When each of them arrived, in seconds from the server's start.
+    std::vector<double> Times();
     void Reset();
     // Percent-encoding for option values.
     static std::string Enc(const std::string& value);

@@ -15,6 +15,11 @@ std::string EnvVar(const char* name) {
 
 bool OnFreshPrefix() { return EnvVar("VELMORA_FRESH_PREFIX") == "1"; }
 
+int TimeScale() {
+    const int scale = atoi(EnvVar("VELMORA_TIME_SCALE").c_str());
+    return scale >= 1 && scale <= 100 ? scale : 100;
+}
+
 DWORD SystemMajorVersion() {
     OSVERSIONINFOW osvi = {};
     osvi.dwOSVersionInfoSize = sizeof(osvi);
@@ -270,13 +275,27 @@ std::vector<WPARAM> CNotifySink::Folded() const {
     return out;
 }
 
+::testing::AssertionResult IsProgress(const std::vector<int>& posts, CProgress expected) {
+    if (expected.from < 0) {
+        if (posts.empty()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << posts.size() << " progress posts, none expected";
+    }
+    const size_t rising = posts.size() - (expected.moved ? 1 : 0);
+    if (posts.size() < (expected.moved ? 2u : 1u) || posts[0] != expected.from || posts[rising - 1] != 100 ||
+        (expected.moved && posts.back() != 100))
+        return ::testing::AssertionFailure() << "posts " << ::testing::PrintToString(posts) << ", expected from "
+                                             << expected.from << (expected.moved ? " to 100, 100" : " to 100");
+    for (size_t i = 1; i < rising; ++i)
+        if (posts[i] <= posts[i - 1])
+            return ::testing::AssertionFailure() << "not rising at " << i << ": " << ::testing::PrintToString(posts);
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<int> CNotifySink::TakeProgress() {
     Pump(0);
     std::vector<int> out;
-    for (const auto& post : m_posts) {
-        EXPECT_EQ(static_cast<WPARAM>(INSTALL_NOTIFY_PROGRESS), post.first);
-        out.push_back(static_cast<int>(post.second));
-    }
+    for (const auto& post : m_posts)
+        if (post.first == INSTALL_NOTIFY_PROGRESS) out.push_back(static_cast<int>(post.second));
     m_posts.clear();
     return out;
 }

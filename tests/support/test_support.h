@@ -3,6 +3,7 @@
 // a window that records the worker's notifications.
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,9 @@ std::string EnvVar(const char* name);
 bool OnFreshPrefix();
 // The OS major version this process sees (5 on a prefix switched to XP).
 DWORD SystemMajorVersion();
+// The percentage the installer's network times are scaled to in this
+// process (VELMORA_TIME_SCALE; 100 without it).
+int TimeScale();
 
 // ---- Files --------------------------------------------------------------------
 bool FileExists(const std::wstring& path);
@@ -72,6 +76,15 @@ void ConfigureStandin(const std::wstring& log, DWORD exitCode = 0, DWORD delayMs
 std::wstring StandinRecord(const std::wstring& log, const std::wstring& key);
 
 // ---- Notifications ------------------------------------------------------------
+// The progress a download posts: rising from from to 100 (each read may
+// pass more than one percent), then 100 once more when moved (a partial
+// file put in place). CProgress{} is no progress at all.
+struct CProgress {
+    int from = -1;
+    bool moved = false;
+};
+::testing::AssertionResult IsProgress(const std::vector<int>& posts, CProgress expected);
+
 // A message-only window on the calling thread that records every
 // WM_INSTALL_NOTIFY (code and lParam) in arrival order.
 class CNotifySink {
@@ -92,7 +105,7 @@ public:
     // The codes with each run of PROGRESS folded into one, e.g. {1, 2, 3}.
     std::vector<WPARAM> Folded() const;
     // Pumps what is queued, then gives the percentages of the recorded
-    // posts and forgets them; every one must be a PROGRESS post.
+    // PROGRESS posts and forgets every post.
     std::vector<int> TakeProgress();
     void Clear() { m_posts.clear(); }
 

@@ -4,6 +4,7 @@
 #include "install/DecimalText.h"
 #include "install/Download.h"
 #include "install/HttpRequest.h"
+#include "install/NetPolicy.h"
 #include "install/VendorServer.h"
 #include "velmora_config.h"
 #include <string>
@@ -16,11 +17,28 @@ TEST(HttpUrl, SchemeHostObjectAndPort) {
         {L"hTtP://h", TRUE, L"h", L"", 80},                      // no "/": empty object
         {L"http://h/", TRUE, L"h", L"", 80},
         {L"http://h:8080/a/b?c=d:e/f", TRUE, L"h", L"a/b?c=d:e/f", 8080},
-        {L"http://h: +81/", TRUE, L"h", L"", 81},                // blanks and sign before the digits
-        {L"http://h:81x/", TRUE, L"h", L"", 81},
-        {L"http://h:/", TRUE, L"h", L"", 0},                     // no digits
-        {L"http://h:65617/", TRUE, L"h", L"", 81},               // low 16 bits
-        {L"http://h:99999999999/", TRUE, L"h", L"", 0},          // out of range
+        {L"http://h:1/", TRUE, L"h", L"", 1},
+        {L"http://h:65535", TRUE, L"h", L"", 65535},
+        {L"http://h?q=1", TRUE, L"h", L"?q=1", 80},                // the query alone
+        {L"http://h/a/b#frag", TRUE, L"h", L"a/b", 80},            // the fragment is dropped
+        {L"http://h#frag/x", TRUE, L"h", L"", 80},
+        {L"http://h:81#x", TRUE, L"h", L"", 81},
+        // Strictly: a port of 1 to 65535 in digits alone, no user information,
+        // nothing outside printable ASCII.
+        {L"http://h: +81/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:81x/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:80abc/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:0/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:65616/", FALSE, nullptr, nullptr, 0},
+        {L"http://h:99999999999/", FALSE, nullptr, nullptr, 0},
+        {L"http://user:pass@h/a", FALSE, nullptr, nullptr, 0},
+        {L"http://h@evil.example/a", FALSE, nullptr, nullptr, 0},
+        {L"http://h/a b", FALSE, nullptr, nullptr, 0},
+        {L"http://h/a\r\nX-Injected: 1", FALSE, nullptr, nullptr, 0},
+        {L"http://h/a\tb", FALSE, nullptr, nullptr, 0},
+        {L"http://h/\x5B89.exe", FALSE, nullptr, nullptr, 0},
+        {L"http://h/a@b", TRUE, L"h", L"a@b", 80},                 // "@" in the path is no user information
         {L"https://h/a", FALSE, nullptr, nullptr, 0},
         {L"http:/h/a", FALSE, nullptr, nullptr, 0},
         {L"http:", FALSE, nullptr, nullptr, 0},
@@ -50,8 +68,10 @@ TEST(HttpUrl, PartsThatDoNotFitFail) {
     EXPECT_EQ(object511, object);
     EXPECT_FALSE(SplitHttpUrl((host259 + L"h/a").c_str(), host, object, &port));
     EXPECT_FALSE(SplitHttpUrl((L"h/" + object511 + L"o").c_str(), host, object, &port));
-    // The port counts as part of the host text.
-    EXPECT_FALSE(SplitHttpUrl((std::wstring(255, L'h') + L":8080/a").c_str(), host, object, &port));
+    // The port is not part of the host text.
+    EXPECT_TRUE(SplitHttpUrl((host259 + L":8080/a").c_str(), host, object, &port));
+    EXPECT_EQ(host259, host);
+    EXPECT_EQ(8080, port);
 }
 
 TEST(ReadLeadingInt, BlanksSignDigitsRestIgnored) {
@@ -67,36 +87,46 @@ TEST(ReadLeadingInt, BlanksSignDigitsRestIgnored) {
     }
 }
 
-TEST(ContentRange, StartOfTheRange) {
-    ULONGLONG first = 7;
-    EXPECT_TRUE(ReadContentRangeStart(L"bytes 4000000-9999999/10000000", &first));
-    EXPECT_EQ(4000000u, first);
-    EXPECT_TRUE(ReadContentRangeStart(L"bytes 0-0/1", &first));
-    EXPECT_EQ(0u, first);
-    EXPECT_FALSE(ReadContentRangeStart(L"bytes */100", &first));
-    EXPECT_FALSE(ReadContentRangeStart(L"items 0-1/2", &first));
-    EXPECT_FALSE(ReadContentRangeStart(L"bytes 99999999999999999999-1/2", &first));
+TEST(ContentRange, FirstByteAndTotal) {
+    struct Case { const wchar_t* value; BOOL ok; ULONGLONG first, total; } cases[] = {
+        {L"bytes 4000000-9999999/10000000", TRUE, 4000000, 10000000},
+        {L"bytes 0-0/1", TRUE, 0, 1},
+        {L"bytes */100", TRUE, 100, 100},  // a 416's: no byte of the range exists
+        {L"bytes 5-4/100", FALSE, 0, 0},
+        {L"bytes 0-100/100", FALSE, 0, 0},
+        {L"bytes 0-9/*", FALSE, 0, 0},
+        {L"bytes 0-9", FALSE, 0, 0},
+        {L"items 0-1/2", FALSE, 0, 0},
+        {L"bytes 99999999999999999999-1/2", FALSE, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ULONGLONG first = 7, total = 7;
+        EXPECT_EQ(c.ok, ReadContentRange(c.value, &first, &total)) << c.value;
+        if (!c.ok) continue;
+        EXPECT_EQ(c.first, first) << c.value;
+        EXPECT_EQ(c.total, total) << c.value;
+    }
 }
 
-TEST(ETagName, OnlyPlainFileNamesBecomePartialFiles) {
-    const std::string long127(127, 'e'), long128(128, 'e');
-    struct Case { std::string headers; const wchar_t* etag; } cases[] = {
-        {"HTTP/1.1 200 OK\r\nETag: \"5f3a-989680\"\r\n\r\n", L"5f3a-989680"},
-        {"HTTP/1.1 200 OK\r\nETag: W/\"weak\"\r\n\r\n", L"weak"},
-        {"HTTP/1.1 200 OK\r\nETag: \"" + long127 + "\"\r\n\r\n", nullptr},  // filled in below
-        {"HTTP/1.1 200 OK\r\nETag: \"" + long128 + "\"\r\n\r\n", L""},
-        {"HTTP/1.1 200 OK\r\nETag: \"" + long128 + long128 + "\"\r\n\r\n", L""},
-        {"HTTP/1.1 200 OK\r\netag: \"lower\"\r\n\r\n", L""},                 // the search is case-sensitive
-        {"HTTP/1.1 200 OK\r\nETag: \"open\r\n\r\n", L""},
-        {"HTTP/1.1 200 OK\r\nETag: none\r\n\r\n", L""},
-        {"HTTP/1.1 200 OK\r\nETag: \"\"\r\n\r\n", L""},
-        {"", L""},
+TEST(ETagName, OnlyStrongTagsWithPlainFileNamesKeyAPartialFile) {
+    const std::wstring long127(127, L'e'), long128(128, L'e');
+    struct Case { std::wstring value; const wchar_t* etag; } cases[] = {
+        {L"\"5f3a-989680\"", L"5f3a-989680"},
+        {L"W/\"weak\"", L""},                  // a weak tag does not promise the same bytes
+        {L"w/\"weak\"", L""},
+        {L"\"" + long127 + L"\"", nullptr},    // filled in below
+        {L"\"" + long128 + L"\"", L""},
+        {L"\"open", L""},
+        {L"none", L""},
+        {L"\"\"", L""},
+        {L"\"a\"b\"", L""},
+        {L"", L""},
     };
     for (const Case& c : cases) {
         wchar_t etag[kETagChars] = L"?";
-        const std::wstring expected = c.etag ? c.etag : std::wstring(long127.begin(), long127.end());
-        EXPECT_EQ(!expected.empty(), !!ExtractETag(c.headers.c_str(), etag)) << c.headers;
-        EXPECT_EQ(expected, etag) << c.headers;
+        const std::wstring expected = c.etag ? c.etag : long127;
+        EXPECT_EQ(!expected.empty(), !!ParseStrongETag(c.value.c_str(), etag)) << c.value;
+        EXPECT_EQ(expected, etag) << c.value;
     }
 
     const wchar_t* unsafe[] = {
@@ -109,14 +139,16 @@ TEST(ETagName, OnlyPlainFileNamesBecomePartialFiles) {
     for (const wchar_t* name : safe) EXPECT_TRUE(IsPlainFileName(name)) << name;
 }
 
-TEST(PartialPath, BesideThePackage) {
+TEST(PartialPath, BesideThePackageNamedByTheTag) {
     wchar_t partial[260] = L"?";
     EXPECT_TRUE(MakePartialPath(L"C:\\d\\CorvaneVelmora\\velmora.exe", L"tag", partial));
-    EXPECT_STREQ(L"C:\\d\\CorvaneVelmora\\tag", partial);
+    EXPECT_STREQ(L"C:\\d\\CorvaneVelmora\\tag.partial", partial);
     EXPECT_TRUE(MakePartialPath(L"C:/d/velmora.exe", L"tag", partial));
-    EXPECT_STREQ(L"C:/d\\tag", partial);
+    EXPECT_STREQ(L"C:/d\\tag.partial", partial);
     EXPECT_FALSE(MakePartialPath(L"velmora.exe", L"tag", partial));
-    const std::wstring deep = L"C:\\" + std::wstring(250, L'd') + L"\\velmora.exe";
+    for (const wchar_t* unsafe : {L"../x", L"a\\b", L"CON", L"x:y", L"a*"})
+        EXPECT_FALSE(MakePartialPath(L"C:\\d\\velmora.exe", unsafe, partial)) << unsafe;
+    const std::wstring deep = L"C:\\" + std::wstring(240, L'd') + L"\\velmora.exe";
     EXPECT_FALSE(MakePartialPath(deep.c_str(), L"0123456789", partial));
 }
 
@@ -127,4 +159,23 @@ TEST(VendorServer, AddressesFromTheBuildSetting) {
                   L"/apis/client/v1.0/client-upgrade.json?versionCode=1&osVersion=6", url);
     ASSERT_TRUE(GetLicenseUrl(url));
     EXPECT_EQ(std::wstring(L"http://") + VELMORA_SERVER + L"/agreement.html", url);
+}
+
+TEST(RetryRule, BusyStatusesAndWaits) {
+    for (int status : {408, 429, 500, 502, 503, 504}) EXPECT_TRUE(IsTransientStatus(status)) << status;
+    for (int status : {0, 200, 206, 301, 400, 403, 404, 416, 501, 505}) EXPECT_FALSE(IsTransientStatus(status)) << status;
+
+    const CNetTimings real = {15000, 30000, 30000, 30000, 1000, 60000};
+    const DWORD none = 512;
+    for (int n = 0; n < 5; ++n) {
+        const DWORD base = 1000u << n;  // 1, 2, 4, 8, 16 s
+        EXPECT_EQ(base, RetryDelayMs(real, n, 0, none)) << n;
+        EXPECT_EQ(base * 3 / 4, RetryDelayMs(real, n, 0, 0)) << n;
+        EXPECT_NEAR(base * 5 / 4, RetryDelayMs(real, n, 0, 1023), base / 256 + 1) << n;
+    }
+    EXPECT_EQ(3000u, RetryDelayMs(real, 4, 3, 0)) << "Retry-After wins, without jitter";
+    EXPECT_EQ(60000u, RetryDelayMs(real, 0, 3600, none)) << "capped at a minute";
+    const CNetTimings fast = {750, 1500, 1500, 1500, 50, 3000};  // at 5 %
+    EXPECT_EQ(150u, RetryDelayMs(fast, 0, 3, none));
+    EXPECT_EQ(800u, RetryDelayMs(fast, 4, 0, none));
 }
