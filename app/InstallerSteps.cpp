@@ -31,5 +31,5 @@ BOOL CInstallerDlg::ApplyTaskbarOption() {
 }
 
 BOOL CInstallerDlg::ApplyAutoRunOption() {
-    return ApplyAutoRunChoice(m_chkAutoRun.GetCheck() == 1, m_szInstallDir, m_osvi.dwMajorVersion);
+    return ApplyAutoRunChoice(m_chkAutoRun.GetCheck() == 1, m_szInstallDir, RunsUnderWow64());
 }

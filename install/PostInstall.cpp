@@ -3,10 +3,11 @@
 #include "framework/afxshell.h"
 #include "install/ProductNames.h"
 #include <shellapi.h>
+#include <cwchar>
 
-const wchar_t* AutoRunKeyFor(DWORD dwMajorVersion) {
-    return dwMajorVersion >= 6 ? L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
-                               : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t* AutoRunKeyFor(BOOL bWow64) {
+    return bWow64 ? L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
+                  : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 }
 
 CShortcutRow ShortcutRowFor(DWORD dwMajorVersion) {
@@ -16,6 +17,12 @@ CShortcutRow ShortcutRowFor(DWORD dwMajorVersion) {
 
 BOOL FormatLauncherPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]) {
     return JoinPath(path, folder, L"\\" VELMORA_LAUNCHER);
+}
+
+BOOL FormatRunCommand(const wchar_t* folder, wchar_t (&command)[PATH_CHARS]) {
+    wchar_t launcher[PATH_CHARS];
+    if (!FormatLauncherPath(folder, launcher)) return FALSE;
+    return wcschr(launcher, L' ') ? FormatWhole(command, L"\"%ls\"", launcher) : CopyWhole(command, launcher);
 }
 
 BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]) {
@@ -42,9 +49,9 @@ BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion) {
     return TRUE;
 }
 
-BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, DWORD dwMajorVersion) {
+BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64) {
     CRegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, AutoRunKeyFor(dwMajorVersion), KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS)
+    if (key.Open(HKEY_LOCAL_MACHINE, AutoRunKeyFor(bWow64), KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS)
         return FALSE;
 
     wchar_t value[PATH_CHARS] = {};
@@ -53,7 +60,7 @@ BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, DWORD dwMajorVersi
     if (bAutoRun) {
         // A path that does not fit is not written: it would name another file.
         wchar_t data[PATH_CHARS];
-        if (FormatLauncherPath(folder, data)) key.SetStringValue(VELMORA_RUN_VALUE, data);
+        if (FormatRunCommand(folder, data)) key.SetStringValue(VELMORA_RUN_VALUE, data);
         wchar_t ini[PATH_CHARS];
         if (FormatClientConfigPath(folder, ini))
             ::WritePrivateProfileStringW(VELMORA_CONFIG_SECTION, VELMORA_CONFIG_AUTORUN, L"1", ini);

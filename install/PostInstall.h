@@ -4,9 +4,10 @@
 #include <windows.h>
 #include "framework/BoundedText.h"
 
-// The Run key of the start-at-logon value, chosen by the OS major version
-// alone: the Wow6432Node one from version 6 on.
-const wchar_t* AutoRunKeyFor(DWORD dwMajorVersion);
+// The Run key of the start-at-logon value: the Wow6432Node one on a 64-bit
+// system (bWow64, see RunsUnderWow64), the plain one on a 32-bit system of
+// any version.
+const wchar_t* AutoRunKeyFor(BOOL bWow64);
 
 // The client's shortcut that a declined taskbar option acts on.
 struct CShortcutRow {
@@ -19,6 +20,11 @@ CShortcutRow ShortcutRowFor(DWORD dwMajorVersion);
 // The client launcher in the installation folder, "<folder>\vlLauncher.exe".
 BOOL FormatLauncherPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 
+// The start-at-logon command: the launcher's path, in double quotes when it
+// holds a blank (otherwise Windows would try "C:\My.exe" for
+// "C:\My Games\..."), as it is when it holds none.
+BOOL FormatRunCommand(const wchar_t* folder, wchar_t (&command)[PATH_CHARS]);
+
 // The client's setting file, "<folder>\config\config.ini".
 BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 
@@ -26,7 +32,7 @@ BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 // family is unpinned or deleted (ShortcutRowFor). Always TRUE.
 BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion);
 
-// With bAutoRun the Run value names the launcher in folder and the client's
+// With bAutoRun the Run value starts the launcher in folder and the client's
 // AutoRun setting is switched on; without, a Run value that is there is
 // deleted. FALSE when the Run key cannot be opened.
-BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, DWORD dwMajorVersion);
+BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64);

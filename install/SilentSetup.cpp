@@ -20,14 +20,14 @@ void PrepareShellExecute(SHELLEXECUTEINFOW* sei, DWORD dwMajorVersion, const wch
                          const wchar_t* parameters) {
     memset(sei, 0, sizeof(*sei));
     sei->cbSize = sizeof(*sei);
-    sei->fMask = SEE_MASK_NOCLOSEPROCESS;
+    sei->fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     sei->lpVerb = ElevationVerb(dwMajorVersion);
     sei->lpFile = program;
     sei->lpParameters = parameters;
     sei->nShow = SW_HIDE;
 }
 
-BOOL IsSetupExitSuccess(DWORD dwExitCode) { return dwExitCode < 1 || dwExitCode > 8; }
+BOOL IsSetupExitSuccess(DWORD dwExitCode) { return dwExitCode == 0; }
 
 BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHARS]) {
     return FormatWhole(params, L"/DIR=\"%ls\\\" /verysilent /norestart", folder);

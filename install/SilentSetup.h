@@ -12,15 +12,16 @@ BOOL IsUacEnabled();
 const wchar_t* ElevationVerb(DWORD dwMajorVersion);
 
 // Fills sei to start program hidden with parameters (may be null) through
-// ElevationVerb, keeping the process handle. The installer starts every
-// program this way: the setup package and, after Finish, the client.
+// ElevationVerb, keeping the process handle and with no error box of the
+// shell's own (the installer reports failures itself). The installer starts
+// every program this way: the setup package and, after Finish, the client.
 void PrepareShellExecute(SHELLEXECUTEINFOW* sei, DWORD dwMajorVersion, const wchar_t* program,
                          const wchar_t* parameters);
 
-// The setup's exit-code rule. The package is an Inno Setup installer, whose
-// codes 1 to 8 all mean that it did not install (or not completely); 0 and
-// every other value count as success, including the 42 that stands when no
-// exit code could be read.
+// The setup's exit-code rule: only 0 is success. The package is an Inno
+// Setup installer, whose codes 1 to 8 all mean that it did not install (or
+// not completely); anything else is a crash (0xC0000005, ...) or a code it
+// never gives, and no exit code at all proves nothing either.
 BOOL IsSetupExitSuccess(DWORD dwExitCode);
 
 // Exit code assumed when the process gives none.

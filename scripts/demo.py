@@ -34,9 +34,9 @@ OUT = os.path.join(SOURCE, "out", "demo")
 SCRIPTS = os.path.join(SOURCE, "scripts")
 TITLE = harness.WINDOW_TITLE
 INSTALL_DIR = "C:\\velmora"
-# The key the installer writes the start-at-logon value to on major version
-# 6 and later (the 64-bit systems' view for 32-bit programs).
-RUN_KEY = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
+# The key the installer writes the start-at-logon value to on a 32-bit
+# system such as the demo prefix (a 64-bit one has it under Wow6432Node).
+RUN_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
 
 # The stand-in setup takes a few seconds, as a real one does, so that the
 # progress page stays in view.
@@ -95,16 +95,6 @@ class DemoSession(harness.Session):
             if len(parts) == 3 and parts[0] == value:
                 return parts[2].strip()
         return None
-
-
-def prepare_prefix(s):
-    # A 32-bit prefix has no Wow6432Node, yet the installer writes the
-    # start-at-logon value there on version 6 and later (as it would on the
-    # 64-bit systems it mostly meets); create the key so that the option can
-    # take effect in the demo.
-    rc, out = s.run("reg", "add", RUN_KEY, "/f")
-    if rc != 0:
-        raise DemoError("could not create %s in the demo prefix: %s" % (RUN_KEY, out.strip()))
 
 
 def screenshot(s, name):
@@ -250,7 +240,6 @@ def main():
         display = display_usable()
         if display:
             s = DemoSession(display, STANDIN_ENV)
-            prepare_prefix(s)
             print("demo: the installer opens on %s; close it or click through to end the demo." % display)
             rc = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, harness.INSTALLER],
                                 env=s.env()).returncode
@@ -262,7 +251,6 @@ def main():
             own_display = f.read().split()[0]
         print("demo: no usable display; driving the installer in Xvfb %s" % own_display)
         s = DemoSession(own_display, STANDIN_ENV)
-        prepare_prefix(s)
         os.makedirs(OUT, exist_ok=True)
         shots = drive(s)
         report(s, shots)

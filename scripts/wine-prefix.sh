@@ -5,7 +5,7 @@
 set -euo pipefail
 prefix=$1
 # Bump when the prefix settings below change: older prefixes are rebuilt.
-version=4
+version=6
 [ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
 
 rm -rf "$prefix"
@@ -42,7 +42,15 @@ text = ('Windows Registry Editor Version 5.00\r\n\r\n'
         # Windows the X server's window manager does not manage: without a
         # window manager (Xvfb) every hide would wait 2 s for one.
         '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n'
-        '"Managed"="N"\r\n\r\n')
+        '"Managed"="N"\r\n\r\n'
+        # A program that crashes (the stand-in setup can) just ends with its
+        # exception code: the debugger named here does not exist (without one
+        # Wine starts winedbg, which keeps the program's file open a while)
+        # and no crash dialog shows.
+        '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n'
+        '"ShowCrashDialog"=dword:00000000\r\n\r\n'
+        '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
+        '"Debugger"="velmora-no-debugger.exe %ld %ld"\r\n\r\n')
 open(sys.argv[1], 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
 PY
 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1

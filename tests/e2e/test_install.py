@@ -123,7 +123,8 @@ class InstallerTest(harness.TestCase):
 
     def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
         self.fault_site()
-        for winver, run_key in (("win7", RUN_KEY_V6), ("winxp", RUN_KEY_V5)):
+        # The prefix is a 32-bit system: the plain Run key on both families.
+        for winver, run_key in (("win7", RUN_KEY_V5), ("winxp", RUN_KEY_V5)):
             with self.subTest(winver=winver), harness.Session() as s:
                 s.set_winver(winver)
                 s.reg("add", RUN_KEY_V6, "/f")  # the key a 64-bit system has
@@ -136,6 +137,7 @@ class InstallerTest(harness.TestCase):
                 s.click(RES.IDC_BTN_FINISH)
                 self.assert_ended(proc)
                 self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(run_key, "Velmora"))
+                self.assertIsNone(s.reg_value(RUN_KEY_V6, "Velmora"))
                 self.assertIn("AutoRun=1", read_text(s.c_drive("velmora", "config", "config.ini")))
                 if winver == "winxp":
                     ql = s.c_drive("users")

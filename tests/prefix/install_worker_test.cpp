@@ -10,6 +10,7 @@
 #include "prefix_test.h"
 #include "framework/BoundedText.h"
 #include "install/InstallWorker.h"
+#include "install/InstalledPath.h"
 #include "install/PostInstall.h"
 #include "install/ProductNames.h"
 #include "install/SilentSetup.h"
@@ -64,7 +65,7 @@ public:
             ::Sleep(10);
         return ApplyTaskbarChoice(bKeepTaskbar, major);
     }
-    BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir, major); }
+    BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir, RunsUnderWow64()); }
 
     wchar_t m_szInstallDir[PATH_CHARS] = {};
     wchar_t m_szDownloadUrl[URL_CHARS] = {};
@@ -134,7 +135,7 @@ protected:
         EXPECT_TRUE(EndInstallWorker(INFINITE));
         sink.Pump(0);
     }
-    RegValue RunValue() const { return GetValue(AutoRunKeyFor(run->major), L"Velmora"); }
+    RegValue RunValue() const { return GetValue(AutoRunKeyFor(RunsUnderWow64()), L"Velmora"); }
     std::wstring Ini() const { return std::wstring(run->m_szInstallDir) + L"\\config\\config.ini"; }
     std::wstring Launcher() const { return std::wstring(run->m_szInstallDir) + L"\\vlLauncher.exe"; }
 
@@ -248,7 +249,7 @@ TEST_F(InstallWorkerOnPrefix, FinishDuringTheOptionsStillAppliesThem) {
     // the grace.
     EXPECT_TRUE(EndInstallWorker(0));
 
-    EXPECT_EQ(Launcher(), RunValue().text);
+    EXPECT_EQ(L"\"" + Launcher() + L"\"", RunValue().text) << "quoted: the folder holds blanks";
     EXPECT_EQ(L"1", IniValue(Ini(), L"AppSetting", L"AutoRun"));
     EXPECT_FALSE(FileExists(package));
 }

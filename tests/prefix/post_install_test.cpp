@@ -1,5 +1,6 @@
 // Both post-install options on the prefix's real registry and files.
 #include "prefix_test.h"
+#include "install/InstalledPath.h"
 #include "install/PostInstall.h"
 #include "install/SilentSetup.h"
 #include <shlobj.h>
@@ -63,7 +64,7 @@ protected:
     // The options as the dialog hands them over: a box is ticked when its
     // check state is 1.
     BOOL ApplyTaskbar(DWORD major, int box) { return ApplyTaskbarChoice(box == 1, major); }
-    BOOL ApplyAutoRun(DWORD major, int box) { return ApplyAutoRunChoice(box == 1, folder.c_str(), major); }
+    BOOL ApplyAutoRun(BOOL bWow64, int box) { return ApplyAutoRunChoice(box == 1, folder.c_str(), bWow64); }
 
     const std::wstring folder = L"C:\\Program Files\\Velmora Opt";
     std::wstring desktopLink, quickLaunchLink;
@@ -90,14 +91,16 @@ TEST_F(PostInstallOnPrefix, TaskbarOptionRemovesTheShortcutOnlyWhenCleared) {
 }
 
 TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRead) {
-    const std::wstring launcher = folder + L"\\vlLauncher.exe";  // no quotes, blanks and all
+    // In quotes: the folder holds blanks.
+    const std::wstring launcher = L"\"" + folder + L"\\vlLauncher.exe\"";
     enum Prior { kAbsent, kOther, kEmpty };
-    struct Case { DWORD major; int box; Prior prior; } cases[] = {
-        {5, 1, kAbsent}, {6, 1, kOther}, {5, 0, kOther}, {6, 0, kOther}, {6, 0, kAbsent}, {5, 0, kEmpty}, {6, 2, kOther},
+    struct Case { BOOL wow64; int box; Prior prior; } cases[] = {
+        {FALSE, 1, kAbsent}, {TRUE, 1, kOther}, {FALSE, 0, kOther}, {TRUE, 0, kOther}, {TRUE, 0, kAbsent},
+        {FALSE, 0, kEmpty}, {TRUE, 2, kOther},
     };
     for (const Case& c : cases) {
-        const wchar_t* key = c.major >= 6 ? kWowRunKey : kRunKey;
-        const wchar_t* otherKey = c.major >= 6 ? kRunKey : kWowRunKey;
+        const wchar_t* key = c.wow64 ? kWowRunKey : kRunKey;
+        const wchar_t* otherKey = c.wow64 ? kRunKey : kWowRunKey;
         DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
         CreateKey(kWowRunKey);
         DeleteValue(kRunKey, L"Velmora");
@@ -105,10 +108,10 @@ TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRea
         if (c.prior == kEmpty) SetString(key, L"Velmora", L"");
         ResetClientConfig();
 
-        EXPECT_TRUE(ApplyAutoRun(c.major, c.box));
+        EXPECT_TRUE(ApplyAutoRun(c.wow64, c.box));
 
         const RegValue v = GetValue(key, L"Velmora");
-        const std::string what = std::to_string(c.major) + "/" + std::to_string(c.box) + "/" + std::to_string(c.prior);
+        const std::string what = std::to_string(c.wow64) + "/" + std::to_string(c.box) + "/" + std::to_string(c.prior);
         if (c.box == 1) {
             ASSERT_TRUE(v.present) << what;
             EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type) << what;
@@ -124,10 +127,10 @@ TEST_F(PostInstallOnPrefix, AutoRunWritesTheRunValueAndSettingOrDeletesAValueRea
     }
 }
 
-TEST_F(PostInstallOnPrefix, MissingWow6432RunKeyWritesNothingFromVersion6) {
+TEST_F(PostInstallOnPrefix, MissingWow6432RunKeyWritesNothingOnA64BitSystem) {
     for (int box : {1, 0}) {
         SetString(kRunKey, L"Velmora", L"D:\\Old\\vlLauncher.exe");
-        EXPECT_FALSE(ApplyAutoRun(6, box)) << box;
+        EXPECT_FALSE(ApplyAutoRun(TRUE, box)) << box;
         EXPECT_EQ(L"D:\\Old\\vlLauncher.exe", GetValue(kRunKey, L"Velmora").text) << box;
         EXPECT_EQ(L"0", IniValue(Ini(), L"AppSetting", L"AutoRun")) << box;
         EXPECT_FALSE(GetValue(kWowRunKey, L"Velmora").present) << box;
@@ -145,8 +148,7 @@ TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
     if (wcscmp(winver, L"winxp") == 0) ASSERT_EQ(5u, major);
     else ASSERT_GE(major, 6u);
 
-    // A 64-bit system has the Wow6432Node Run key; this 32-bit prefix needs it made.
-    if (major >= 6) CreateKey(kWowRunKey);
+    ASSERT_FALSE(RunsUnderWow64()) << "the test prefix is 32-bit";
     RegisterUnpinRecorder();
     ConfigureStandin(L"C:\\standin-family.log");
     ::DeleteFileW(quickLaunchLink.c_str());
@@ -155,13 +157,15 @@ TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
     ASSERT_EQ(major <= 5, FileExists(quickLaunchLink)) << "the package's Quick Launch shortcut";
 
     EXPECT_TRUE(ApplyTaskbar(major, 0));
-    EXPECT_TRUE(ApplyAutoRun(major, 1));
+    EXPECT_TRUE(ApplyAutoRun(RunsUnderWow64(), 1));
 
     EXPECT_FALSE(FileExists(quickLaunchLink));
     EXPECT_TRUE(FileExists(desktopLink));
     EXPECT_EQ(major > 5 ? std::vector<std::wstring>{desktopLink} : std::vector<std::wstring>{},
               UnpinnedShortcuts(1, major > 5 ? 5000 : 500));
-    EXPECT_EQ(folder + L"\\vlLauncher.exe", GetValue(major >= 6 ? kWowRunKey : kRunKey, L"Velmora").text);
+    // On a 32-bit system of any version, the plain Run key (quoted: blanks).
+    EXPECT_EQ(L"\"" + folder + L"\\vlLauncher.exe\"", GetValue(kRunKey, L"Velmora").text);
+    EXPECT_FALSE(GetValue(kWowRunKey, L"Velmora").present);
     EXPECT_EQ(L"1", IniValue(Ini(), L"AppSetting", L"AutoRun"));
     EXPECT_EQ(L"zh-CN", IniValue(Ini(), L"AppSetting", L"Language")) << "the package's own setting stays";
 }

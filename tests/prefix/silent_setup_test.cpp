@@ -8,7 +8,8 @@
 namespace {
 
 // Dismisses the error boxes this process shows while it lives, as a user
-// would: the shell reports a program it cannot start in a message box.
+// would, and tells whether one showed: without SEE_MASK_FLAG_NO_UI the
+// shell reports a program it cannot start in a message box.
 class ErrorBoxDismisser {
 public:
     ErrorBoxDismisser() { m_hThread = ::CreateThread(nullptr, 0, &Run, this, 0, nullptr); }
@@ -78,17 +79,21 @@ TEST_F(SilentSetupOnPrefix, PackageReceivesExactlyTheFolderAndSwitches) {
     EXPECT_TRUE(FileExists(kPackage)) << "the worker deletes the package, not the setup step";
 }
 
-TEST_F(SilentSetupOnPrefix, ExitCodesOneToEightFail) {
+TEST_F(SilentSetupOnPrefix, OnlyExitCodeZeroSucceeds) {
     // Elevated where UAC is on; Wine starts "runas" like "open".
     SetDword(kPolicyKey, L"EnableLUA", 1);
-    struct Case { DWORD code; BOOL ok; } cases[] = {{0, TRUE}, {1, FALSE}, {4, FALSE}, {8, FALSE}, {9, TRUE}, {42, TRUE}};
+    struct Case { const wchar_t* exit; BOOL ok; const wchar_t* done; } cases[] = {
+        {L"0", TRUE, L"0"}, {L"1", FALSE, L"1"}, {L"8", FALSE, L"8"}, {L"9", FALSE, L"9"}, {L"255", FALSE, L"255"},
+        {L"crash", FALSE, L"crash"},  // a real access violation: 0xC0000005
+    };
     for (const Case& c : cases) {
-        ConfigureStandin(kLog, c.code);
+        ConfigureStandin(kLog);
+        ::SetEnvironmentVariableW(L"VELMORA_STANDIN_EXIT", c.exit);
         sink.Clear();
-        EXPECT_EQ(c.ok, RunSetup(L"C:\\velmora", kPackage, 6)) << c.code;
+        EXPECT_EQ(c.ok, RunSetup(L"C:\\velmora", kPackage, 6)) << c.exit;
         sink.Pump(0);
-        EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes()) << c.code;
-        EXPECT_EQ(std::to_wstring(c.code), StandinRecord(kLog, L"done")) << "the package ran to its end";
+        EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes()) << c.exit;
+        EXPECT_EQ(c.done, StandinRecord(kLog, L"done")) << "the package ran to its end";
     }
 }
 
@@ -97,6 +102,8 @@ TEST_F(SilentSetupOnPrefix, PackageThatCannotStartFailsAfterSetupStarted) {
     {
         ErrorBoxDismisser dismisser;
         EXPECT_FALSE(RunSetup(L"C:\\velmora"));
+        ::Sleep(500);
+        EXPECT_FALSE(dismisser.m_bSawBox) << "the shell shows no error box of its own";
     }
     sink.Pump(0);
     EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_SETUP_STARTED}, sink.Codes());
@@ -128,7 +135,7 @@ TEST_F(SilentSetupOnPrefix, ElevatesOnlyAboveVersion5WithEnableLuaExactlyOne) {
         PrepareShellExecute(&sei, 6, L"C:\\p.exe", L"/x");
         EXPECT_STREQ(on ? L"runas" : L"open", sei.lpVerb);
         EXPECT_EQ(sizeof(sei), sei.cbSize);
-        EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS), sei.fMask);
+        EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI), sei.fMask);
         EXPECT_EQ(SW_HIDE, sei.nShow);
         EXPECT_EQ(nullptr, sei.hwnd);
         EXPECT_EQ(nullptr, sei.lpDirectory);

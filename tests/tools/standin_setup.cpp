@@ -19,10 +19,13 @@
 //                               args <command line after the program>
 //                               dir <the /DIR value>
 //                               switches verysilent=<0|1> norestart=<0|1>
+//                               image <SHA-256 of its own file, in hex>
 //                               done <exit code>   (after installing)
-//   VELMORA_STANDIN_EXIT      exit code, default 0
+//   VELMORA_STANDIN_EXIT      exit code, default 0; "crash" ends it with a
+//                             real access violation after installing
 //   VELMORA_STANDIN_DELAY_MS  wait before installing, default 0
 #include <windows.h>
+#include <wincrypt.h>
 #include <shlobj.h>
 #include <objbase.h>
 #include <cwchar>
@@ -138,6 +141,37 @@ void Install(std::wstring dir) {
 
 }  // namespace
 
+// The SHA-256 of this program's own file, read as the package reads its
+// payload: by name, while it runs.
+std::wstring OwnImageHash() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    HANDLE h = CreateFileW(self, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HCRYPTPROV prov = 0;
+    HCRYPTHASH hash = 0;
+    std::wstring hex = L"unreadable";
+    if (h != INVALID_HANDLE_VALUE && CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(prov, CALG_SHA_256, 0, 0, &hash)) {
+        BYTE buf[65536];
+        DWORD n = 0;
+        while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) CryptHashData(hash, buf, n, 0);
+        BYTE digest[32];
+        DWORD cb = sizeof(digest);
+        if (CryptGetHashParam(hash, HP_HASHVAL, digest, &cb, 0)) {
+            hex.clear();
+            for (BYTE b : digest) {
+                wchar_t two[3];
+                swprintf(two, 3, L"%02x", b);
+                hex += two;
+            }
+        }
+    }
+    if (hash) CryptDestroyHash(hash);
+    if (prov) CryptReleaseContext(prov, 0);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return hex;
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     const wchar_t* cmd = GetCommandLineW();
     std::wstring tail;
@@ -156,7 +190,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     Record(std::wstring(L"switches verysilent=") + (verysilent ? L"1" : L"0") +
            L" norestart=" + (norestart ? L"1" : L"0"));
 
-    const UINT exitCode = wcstoul(Env(L"VELMORA_STANDIN_EXIT", L"0").c_str(), nullptr, 10);
+    Record(L"image " + OwnImageHash());
+
+    const std::wstring exitText = Env(L"VELMORA_STANDIN_EXIT", L"0");
+    const UINT exitCode = wcstoul(exitText.c_str(), nullptr, 10);
     const int delayMs = _wtoi(Env(L"VELMORA_STANDIN_DELAY_MS", L"0").c_str());
     if (delayMs > 0) Sleep(delayMs);
 
@@ -164,6 +201,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         Install(dir);
         CoUninitialize();
+    }
+    if (exitText == L"crash") {
+        Record(L"done crash");
+        *static_cast<volatile int*>(nullptr) = 1;
     }
     Record(L"done " + std::to_wstring(exitCode));
     return (int)exitCode;

@@ -11,16 +11,16 @@ const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kWowRunKey[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 }  // namespace
 
-TEST(PostInstallRows, FollowTheOsMajorVersionAlone) {
+TEST(PostInstallRows, TheShortcutFollowsTheVersionTheRunKeyTheSystemsWidth) {
+    EXPECT_STREQ(kRunKey, AutoRunKeyFor(FALSE)) << "a 32-bit system of any version";
+    EXPECT_STREQ(kWowRunKey, AutoRunKeyFor(TRUE)) << "a 64-bit system's view for 32-bit programs";
     for (DWORD major : {0u, 4u, 5u}) {
-        EXPECT_STREQ(kRunKey, AutoRunKeyFor(major)) << major;
         const CShortcutRow row = ShortcutRowFor(major);
         EXPECT_EQ(CSIDL_APPDATA, row.nCsidl);
         EXPECT_STREQ(L"\\Microsoft\\Internet Explorer\\Quick Launch\\Velmora.lnk", row.szTail);
         EXPECT_FALSE(row.bUnpin);
     }
     for (DWORD major : {6u, 10u}) {
-        EXPECT_STREQ(kWowRunKey, AutoRunKeyFor(major)) << major;
         const CShortcutRow row = ShortcutRowFor(major);
         EXPECT_EQ(CSIDL_DESKTOP, row.nCsidl);
         EXPECT_STREQ(L"\\Velmora.lnk", row.szTail);
@@ -45,4 +45,17 @@ TEST(PostInstallPaths, AreWrittenWholeOrNotAtAll) {
     EXPECT_STREQ(L"", path);
     EXPECT_FALSE(FormatClientConfigPath(fits.c_str(), path));
     EXPECT_STREQ(L"", path);
+}
+
+TEST(PostInstallPaths, TheRunCommandIsQuotedWhenItHoldsABlank) {
+    wchar_t command[260];
+    ASSERT_TRUE(FormatRunCommand(L"C:\\My Games\\Velmora", command));
+    EXPECT_STREQ(L"\"C:\\My Games\\Velmora\\vlLauncher.exe\"", command);
+    ASSERT_TRUE(FormatRunCommand(L"D:\\Velmora", command));
+    EXPECT_STREQ(L"D:\\Velmora\\vlLauncher.exe", command);
+    // The quotes count: a launcher path of 258 characters with a blank does not fit.
+    const std::wstring blank = L"C:\\a b" + std::wstring(237, L'f');  // a folder of 243
+    EXPECT_TRUE(FormatLauncherPath(blank.c_str(), command));
+    EXPECT_FALSE(FormatRunCommand(blank.c_str(), command));
+    EXPECT_STREQ(L"", command);
 }
