@@ -63,7 +63,7 @@ void CBtnEx::DrawImage(CDC* pDC, int nState) {
     CSelectGuard selected(&tmp, bmp.m_hObject);
     tmp.FillSolidRect(0, 0, iw, ih, SKIN_KEY_COLOR);
     m_imgList.Draw(&tmp, nState, CPoint(0, 0), ILD_TRANSPARENT);
-    ::TransparentBlt(pDC->m_hDC, 0, 0, bw, bh, tmp.m_hDC, 0, 0, iw, ih, SKIN_KEY_COLOR);
+    ::GdiTransparentBlt(pDC->m_hDC, 0, 0, bw, bh, tmp.m_hDC, 0, 0, iw, ih, SKIN_KEY_COLOR);
 }
 
 void CBtnEx::DrawLabel(CDC* pDC, int nState) {

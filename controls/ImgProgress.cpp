@@ -73,7 +73,7 @@ void CImgProgress::DrawBack(CDC* pDC) {
     CDC tmp;
     tmp.CreateCompatibleDC(pDC);
     CSelectGuard selected(&tmp, m_hBmpBack);
-    ::TransparentBlt(pDC->m_hDC, 0, 0, m_rcBar.Width(), m_rcBar.Height(), tmp.m_hDC, 0, 0, m_rcBar.Width(),
+    ::GdiTransparentBlt(pDC->m_hDC, 0, 0, m_rcBar.Width(), m_rcBar.Height(), tmp.m_hDC, 0, 0, m_rcBar.Width(),
                      m_rcBar.Height(), SKIN_KEY_COLOR);
 }
 
@@ -87,9 +87,9 @@ void CImgProgress::DrawFill(CDC* pDC) {
     CDC tmp;
     tmp.CreateCompatibleDC(pDC);
     CSelectGuard selected(&tmp, m_hBmpFill);
-    ::TransparentBlt(pDC->m_hDC, f.leftDst, m_rcFill.top, f.leftW, fh, tmp.m_hDC, f.leftSrc, 0, f.leftW, fh,
+    ::GdiTransparentBlt(pDC->m_hDC, f.leftDst, m_rcFill.top, f.leftW, fh, tmp.m_hDC, f.leftSrc, 0, f.leftW, fh,
                      SKIN_KEY_COLOR);
-    ::TransparentBlt(pDC->m_hDC, f.rightDst, m_rcFill.top, f.rightW, fh, tmp.m_hDC, f.rightSrc, 0, f.rightW, fh,
+    ::GdiTransparentBlt(pDC->m_hDC, f.rightDst, m_rcFill.top, f.rightW, fh, tmp.m_hDC, f.rightSrc, 0, f.rightW, fh,
                      SKIN_KEY_COLOR);
 }
 

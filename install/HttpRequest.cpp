@@ -1,4 +1,5 @@
 #include "install/HttpRequest.h"
+#include "framework/afxdll.h"
 #include "install/AsciiText.h"
 #include "install/DecimalText.h"
 #include "install/NetPolicy.h"
@@ -16,7 +17,28 @@ namespace {
 // the user's Internet cache (a second copy of the whole package).
 const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 
-void SetTimeout(HINTERNET h, DWORD option, DWORD ms) { ::InternetSetOptionW(h, option, &ms, sizeof(ms)); }
+// WinInet is no KnownDLL: it is loaded from the system folder, not imported.
+#define VELMORA_WININET_PROCS(X)                                                                          \
+    X(InternetOpenW) X(InternetConnectW) X(InternetSetOptionW) X(InternetCloseHandle) X(HttpOpenRequestW) \
+    X(HttpAddRequestHeadersW) X(HttpSendRequestW) X(HttpQueryInfoW) X(InternetQueryDataAvailable)         \
+    X(InternetReadFile)
+
+struct CWinInetApi {
+    VELMORA_WININET_PROCS(AFX_DLL_PROC_MEMBER)
+};
+
+CSystemDll s_wininet(L"wininet.dll");
+CWinInetApi s_wininetApi;
+
+const CWinInetApi* WinInet() {
+    static const char* const kNames[] = {VELMORA_WININET_PROCS(AFX_DLL_PROC_NAME)};
+    static_assert(sizeof(CWinInetApi) == sizeof(kNames) / sizeof(kNames[0]) * sizeof(FARPROC), "one per name");
+    return s_wininet.Load(kNames, reinterpret_cast<FARPROC*>(&s_wininetApi), sizeof(kNames) / sizeof(kNames[0]))
+               ? &s_wininetApi
+               : nullptr;
+}
+
+void SetTimeout(HINTERNET h, DWORD option, DWORD ms) { WinInet()->InternetSetOptionW(h, option, &ms, sizeof(ms)); }
 
 }  // namespace
 
@@ -101,9 +123,9 @@ BOOL CHttpRequest::Open(const wchar_t* url) {
     Close();
     wchar_t host[kHostChars];
     INTERNET_PORT port = 0;
-    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, m_szObject, &port)) return FALSE;
+    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, m_szObject, &port) || !WinInet()) return FALSE;
 
-    m_hInternet = ::InternetOpenW(VELMORA_HTTP_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    m_hInternet = WinInet()->InternetOpenW(VELMORA_HTTP_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hInternet) return FALSE;
     // WinInet's own receive time-out is up to an hour on some systems. Wine
     // takes the receive time-out only from the connection or request handle.
@@ -111,7 +133,7 @@ BOOL CHttpRequest::Open(const wchar_t* url) {
     SetTimeout(m_hInternet, INTERNET_OPTION_CONNECT_TIMEOUT, timings.dwConnectMs);
     SetTimeout(m_hInternet, INTERNET_OPTION_SEND_TIMEOUT, timings.dwSendMs);
     SetTimeout(m_hInternet, INTERNET_OPTION_RECEIVE_TIMEOUT, timings.dwReceiveMs);
-    m_hConnect = ::InternetConnectW(m_hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    m_hConnect = WinInet()->InternetConnectW(m_hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!m_hConnect) return FALSE;
     SetTimeout(m_hConnect, INTERNET_OPTION_RECEIVE_TIMEOUT, timings.dwReceiveMs);
     return TRUE;
@@ -120,28 +142,28 @@ BOOL CHttpRequest::Open(const wchar_t* url) {
 BOOL CHttpRequest::Send(const wchar_t* headerLines) {
     if (!m_hConnect) return FALSE;
     if (m_hRequest) {
-        ::InternetCloseHandle(m_hRequest);
+        WinInet()->InternetCloseHandle(m_hRequest);
         m_hRequest = nullptr;
     }
-    m_hRequest = ::HttpOpenRequestW(m_hConnect, L"GET", m_szObject, L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0);
+    m_hRequest = WinInet()->HttpOpenRequestW(m_hConnect, L"GET", m_szObject, L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0);
     if (!m_hRequest) return FALSE;
-    if (headerLines && !::HttpAddRequestHeadersW(m_hRequest, headerLines, static_cast<DWORD>(wcslen(headerLines)),
+    if (headerLines && !WinInet()->HttpAddRequestHeadersW(m_hRequest, headerLines, static_cast<DWORD>(wcslen(headerLines)),
                                                  HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
         return FALSE;
-    return ::HttpSendRequestW(m_hRequest, kRequestHeaderBlock, kRequestHeaderBlockLength, nullptr, 0);
+    return WinInet()->HttpSendRequestW(m_hRequest, kRequestHeaderBlock, kRequestHeaderBlockLength, nullptr, 0);
 }
 
 int CHttpRequest::QueryStatus() {
     wchar_t text[16] = {};
     DWORD cb = sizeof(text);
-    if (!m_hRequest || !::HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE, text, &cb, nullptr)) return 0;
+    if (!m_hRequest || !WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE, text, &cb, nullptr)) return 0;
     return ReadLeadingInt(text);
 }
 
 BOOL CHttpRequest::QueryContentLength(DWORD* pcbLength) {
     // Wine accepts only the exact size of the number here.
     DWORD length = 0, cb = sizeof(length);
-    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &cb, nullptr) ||
+    if (!WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &cb, nullptr) ||
         cb != 4)
         return FALSE;
     *pcbLength = length;
@@ -152,10 +174,10 @@ BOOL CHttpRequest::QueryStrongETag(wchar_t (&etag)[kETagChars]) {
     etag[0] = L'\0';
     wchar_t value[kETagChars + 8] = {};
     DWORD cb = sizeof(value) - sizeof(wchar_t);
-    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_ETAG, value, &cb, nullptr)) return FALSE;
+    if (!WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_ETAG, value, &cb, nullptr)) return FALSE;
     wchar_t encoding[32] = {};
     DWORD cbEncoding = sizeof(encoding) - sizeof(wchar_t);
-    if (::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_ENCODING, encoding, &cbEncoding, nullptr) ||
+    if (WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_ENCODING, encoding, &cbEncoding, nullptr) ||
         ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
         return FALSE;
     return ParseStrongETag(value, etag);
@@ -164,14 +186,14 @@ BOOL CHttpRequest::QueryStrongETag(wchar_t (&etag)[kETagChars]) {
 BOOL CHttpRequest::QueryContentRange(ULONGLONG* first, ULONGLONG* total) {
     wchar_t range[128] = {};
     DWORD cb = sizeof(range) - sizeof(wchar_t);
-    return ::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_RANGE, range, &cb, nullptr) &&
+    return WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_RANGE, range, &cb, nullptr) &&
            ReadContentRange(range, first, total);
 }
 
 DWORD CHttpRequest::QueryRetryAfter() {
     wchar_t text[64] = {};
     DWORD cb = sizeof(text) - sizeof(wchar_t);
-    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_RETRY_AFTER, text, &cb, nullptr)) return 0;
+    if (!WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_RETRY_AFTER, text, &cb, nullptr)) return 0;
     for (const wchar_t* p = text; *p; ++p)
         if (*p < L'0' || *p > L'9') return 0;  // an HTTP date: the own back-off instead
     const int seconds = ReadLeadingInt(text);
@@ -182,16 +204,16 @@ BOOL CHttpRequest::Read(void* buffer, DWORD cb, DWORD* pcbRead, BOOL bWhatHasArr
     *pcbRead = 0;
     if (bWhatHasArrived) {
         DWORD available = 0;
-        if (!::InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) return FALSE;
+        if (!WinInet()->InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) return FALSE;
         if (available == 0) return TRUE;  // the body has ended
         if (available < cb) cb = available;
     }
-    return ::InternetReadFile(m_hRequest, buffer, cb, pcbRead);
+    return WinInet()->InternetReadFile(m_hRequest, buffer, cb, pcbRead);
 }
 
 void CHttpRequest::Close() {
-    if (m_hRequest) ::InternetCloseHandle(m_hRequest);
-    if (m_hConnect) ::InternetCloseHandle(m_hConnect);
-    if (m_hInternet) ::InternetCloseHandle(m_hInternet);
+    if (m_hRequest) WinInet()->InternetCloseHandle(m_hRequest);
+    if (m_hConnect) WinInet()->InternetCloseHandle(m_hConnect);
+    if (m_hInternet) WinInet()->InternetCloseHandle(m_hInternet);
     m_hRequest = m_hConnect = m_hInternet = nullptr;
 }

@@ -1,7 +1,5 @@
 #include "skin/SkinImage.h"
 #include "framework/afxgdiplus.h"
-#include <objidl.h>
-#include <gdiplus.h>
 
 BYTE SkinBlendOverWhite(BYTE c, BYTE a) {
     // a * (c - 255) + 65025 is never negative, so the division floors.
@@ -30,16 +28,16 @@ void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h
     }
 }
 
-HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey) {
-    if (!pImage) return nullptr;
-    const int w = static_cast<int>(pImage->GetWidth());
-    const int h = static_cast<int>(pImage->GetHeight());
-    if (w == 0) return nullptr;
+HBITMAP CreateDibFromImage(const CGdiplusApi* api, Gdiplus::GpBitmap* image, COLORREF crKey) {
+    UINT w = 0, h = 0;
+    if (!api || !image || api->GdipGetImageWidth(image, &w) != Gdiplus::Ok ||
+        api->GdipGetImageHeight(image, &h) != Gdiplus::Ok || w == 0)
+        return nullptr;
 
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;  // positive: rows stored bottom-up
+    bi.bmiHeader.biWidth = static_cast<LONG>(w);
+    bi.bmiHeader.biHeight = static_cast<LONG>(h);  // positive: rows stored bottom-up
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
@@ -47,45 +45,45 @@ HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey) {
     HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (!hDib) return nullptr;
 
-    Gdiplus::Rect rc(0, 0, w, h);
+    const Gdiplus::GpRect rc(0, 0, static_cast<INT>(w), static_cast<INT>(h));
     Gdiplus::BitmapData data = {};
-    if (pImage->LockBits(&rc, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok ||
+    if (api->GdipBitmapLockBits(image, &rc, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok ||
         !data.Scan0) {
         ::DeleteObject(hDib);
         return nullptr;
     }
-    SkinConvertPixels(static_cast<const BYTE*>(data.Scan0), data.Stride, static_cast<BYTE*>(pBits), w, h, crKey);
-    pImage->UnlockBits(&data);
+    SkinConvertPixels(static_cast<const BYTE*>(data.Scan0), data.Stride, static_cast<BYTE*>(pBits),
+                      static_cast<int>(w), static_cast<int>(h), crKey);
+    api->GdipBitmapUnlockBits(image, &data);
     return hDib;
 }
 
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     if (!hInstance) return nullptr;
 
-    CGdiplusSession gdiplus;
-    if (!gdiplus.IsStarted()) return nullptr;
-
     // A BITMAP resource of the same ID takes precedence, unconverted.
     if (HBITMAP hBmp = ::LoadBitmapW(hInstance, MAKEINTRESOURCEW(nResID))) return hBmp;
 
+    CGdiplusSession gdiplus;
+    const CGdiplusApi* api = gdiplus.Api();
     HRSRC hRes = ::FindResourceW(hInstance, MAKEINTRESOURCEW(nResID), L"PNG");
     HGLOBAL hData = hRes ? ::LoadResource(hInstance, hRes) : nullptr;
     IStream* pStream = nullptr;
-    if (!hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) return nullptr;
+    if (!api || !hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) return nullptr;
     pStream->Write(::LockResource(hData), ::SizeofResource(hInstance, hRes), nullptr);
     // Decoders differ in whether they rewind the stream themselves.
     LARGE_INTEGER zero = {};
     pStream->Seek(zero, STREAM_SEEK_SET, nullptr);
 
     HBITMAP hResult = nullptr;
-    {
-        Gdiplus::Bitmap image(pStream);
-        hResult = CreateDibFromImage(&image, SKIN_KEY_COLOR);
-        if (!hResult) {
-            // GDI+'s own conversion composites over the key colour.
-            HBITMAP hFallback = nullptr;
-            if (image.GetHBITMAP(Gdiplus::Color(0xFFFF00FF), &hFallback) == Gdiplus::Ok) hResult = hFallback;
-        }
+    Gdiplus::GpBitmap* image = nullptr;
+    if (api->GdipCreateBitmapFromStream(pStream, &image) == Gdiplus::Ok && image) {
+        hResult = CreateDibFromImage(api, image, SKIN_KEY_COLOR);
+        // GDI+'s own conversion composites over the key colour.
+        HBITMAP hFallback = nullptr;
+        if (!hResult && api->GdipCreateHBITMAPFromBitmap(image, &hFallback, 0xFFFF00FF) == Gdiplus::Ok)
+            hResult = hFallback;
+        api->GdipDisposeImage(image);
     }
     pStream->Release();
     return hResult;

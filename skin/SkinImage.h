@@ -4,7 +4,8 @@
 #pragma once
 #include <windows.h>
 
-namespace Gdiplus { class Bitmap; }
+namespace Gdiplus { class GpBitmap; }
+struct CGdiplusApi;
 
 // The see-through colour of every skin image, control mask and window shape.
 #define SKIN_KEY_COLOR RGB(255, 0, 255)
@@ -23,4 +24,4 @@ void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h
 // wins untouched) as a bitmap the caller owns, or NULL.
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID);
 // A decoded image as a bottom-up 32-bit DIB section, or NULL.
-HBITMAP CreateDibFromImage(Gdiplus::Bitmap* pImage, COLORREF crKey);
+HBITMAP CreateDibFromImage(const CGdiplusApi* api, Gdiplus::GpBitmap* image, COLORREF crKey);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include "framework/afxgdiplus.h"
 #include "skin/SkinImage.h"
 #include "res/resource.h"
 #include "test_resource.h"
@@ -160,7 +161,7 @@ TEST_F(SkinImages, NothingLoadableGivesNullAndLeavesGdiplusUsable) {
         EXPECT_EQ(nullptr, LoadPngBitmap(Self(), 4999)) << "no such resource";
         EXPECT_EQ(nullptr, LoadPngBitmap(nullptr, IDB_SKIN_CLOSE));
     }
-    EXPECT_EQ(nullptr, CreateDibFromImage(nullptr, SKIN_KEY_COLOR));
+    EXPECT_EQ(nullptr, CreateDibFromImage(AfxGdiplus(), nullptr, SKIN_KEY_COLOR));
     HBITMAP h = LoadPngBitmap(Self(), IDB_SKIN_CLOSE);
     EXPECT_NE(nullptr, h) << "loading still works after failures";
     ::DeleteObject(h);
