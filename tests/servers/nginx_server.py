@@ -1,10 +1,11 @@
 """nginx on 127.0.0.1 as a plain static server, run as the current user.
 
-Serves ROOT with nginx's own ETag and Range handling and a minimal header
-block (server_tokens off, no extra headers), so that its reply headers stay
-under the installer's 256-byte raw-header buffer. Files below ROOT/noetag/
-are served without an ETag. All of nginx's files (configuration, pid, logs,
-temporary folders) live in WORK.
+Serves ROOT with nginx's own ETag and Range handling (a strong ETag, 206
+with Content-Range, If-Range) and a minimal header block (server_tokens
+off, no extra headers). Files below ROOT/noetag/ are served without an
+ETag. The access log has one '$status $bytes_sent "$request"' line per
+request. All of nginx's files (configuration, pid, logs, temporary
+folders) live in WORK.
 """
 import contextlib
 import os

@@ -4,10 +4,11 @@
 
 fault: the scriptable fault server on --port (0: any free port), its address
 in VELMORA_FAULT_SERVER. nginx: nginx serving a 10,000,000-byte package,
-address, package path and ETag in VELMORA_NGINX_SERVER,
-VELMORA_NGINX_PACKAGE, VELMORA_NGINX_ETAG. none: nothing listens on --port,
-VELMORA_NO_SERVER=1. --fsize-limit caps the size of every file the test
-process writes, as a full disk would (VELMORA_FSIZE_LIMIT).
+address, package path, ETag and access log ('$status $bytes_sent "$request"'
+lines) in VELMORA_NGINX_SERVER, VELMORA_NGINX_PACKAGE, VELMORA_NGINX_ETAG,
+VELMORA_NGINX_LOG. none: nothing listens on --port, VELMORA_NO_SERVER=1.
+--fsize-limit caps the size of every file the test process writes, as a full
+disk would (VELMORA_FSIZE_LIMIT).
 
 Each run uses a throw-away copy of the Wine prefix. The server is stopped
 when the tests end; a test that is skipped counts as a failure here, since
@@ -51,7 +52,7 @@ def start_nginx(build, env):
                                 timeout=10) as reply:
         etag = reply.headers["ETag"].strip('"')
     env.update(VELMORA_NGINX_SERVER=address, VELMORA_NGINX_PACKAGE=windows_path(os.path.join(root, "velmora.exe")),
-               VELMORA_NGINX_ETAG=etag)
+               VELMORA_NGINX_ETAG=etag, VELMORA_NGINX_LOG=windows_path(os.path.join(server.work, "access.log")))
     return server
 
 
