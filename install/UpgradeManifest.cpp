@@ -166,8 +166,10 @@ BOOL QueryDownloadUrl(DWORD osMajorVersion, wchar_t (&url)[URL_CHARS]) {
         wchar_t reply[kHttpTextChars] = {};
         CHttpOutcome outcome;
         const BOOL fetched = HttpGetText(request, reply, &outcome);
+        // Only a 200 carries the manifest: an error page is no manifest,
+        // however it reads.
         if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES)
-            return fetched && ExtractDownloadUrl(reply, url);
+            return fetched && outcome.status == 200 && ExtractDownloadUrl(reply, url);
         if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) return FALSE;
     }
 }

@@ -102,6 +102,8 @@ TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
     const std::string longUrl = "http://d/" + std::string(247, 'a');  // 256 characters
     struct Case { const char* name; std::string options; std::string body; } cases[] = {
         {"404", "status=404", good},
+        {"403 whose body reads as a manifest", "status=403", good},
+        {"503 for good, whose body reads as a manifest", "status=503", good},
         {"no Content-Length", "chunked=1", good},
         {"dropped", "drop_after=20", good},
         {"code 101", "", R"({"code":101,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})"},
