@@ -6,7 +6,9 @@
 #include "install/InstallWorker.h"
 #include "install/PostInstall.h"
 #include "install/ProductNames.h"
+#include "install/PackageHold.h"
 #include "install/SilentSetup.h"
+#include "install/StagingFolder.h"
 #include "install/VendorServer.h"
 #include <shellapi.h>
 #include <cwchar>
@@ -68,10 +70,11 @@ void CInstallerDlg::OnBnClickedInstall() {
     m_editInstallDir.GetWindowText(m_szInstallDir);
     CleanInstallFolder(m_szInstallDir);
 
-    // The package goes into the download folder; it must exist and hold the
-    // package's name without cutting it off.
+    // The package goes into the download folder; it must be safe to use and
+    // hold the package's name without cutting it off.
     wchar_t szPackage[PATH_CHARS];
-    if (!IsDirectory(m_szDownloadFile) || !JoinPath(szPackage, m_szDownloadFile, VELMORA_PACKAGE_NAME)) {
+    if (!PrepareStagingFolder(m_szDownloadFile) || !IsDirectory(m_szDownloadFile) ||
+        !JoinPath(szPackage, m_szDownloadFile, VELMORA_PACKAGE_NAME)) {
         MessageBox(m_szDownloadFile, L"无法创建下载目录", MB_OK);
         return;
     }
@@ -88,6 +91,7 @@ void CInstallerDlg::OnBnClickedInstall() {
     m_staticStatus.ShowWindow(SW_SHOW);
     m_staticPercent.ShowWindow(SW_SHOW);
 
+    DeleteLeftoverPackages(m_szDownloadFile);
     CopyWhole(m_szDownloadFile, szPackage);
     StartInstallWorker(InstallThreadProc, this);
 }

@@ -1,9 +1,9 @@
 #include "app/InstallerDlg.h"
-#include "app/InstallerPaths.h"
 #include "framework/afxfile.h"
 #include "framework/afxshell.h"
 #include "install/InstallWorker.h"
 #include "install/ProductNames.h"
+#include "install/StagingFolder.h"
 #include "install/UpgradeManifest.h"
 #include <cstring>
 
@@ -43,10 +43,9 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     // fails, and the download then fails with it.
     StartUpgradeQuery(m_osvi.dwMajorVersion);
 
-    // Download folder: Documents\CorvaneVelmora\, created when missing.
-    if (AfxGetSpecialFolder(CSIDL_PERSONAL, m_szDownloadFile) && MakeDownloadFolder(m_szDownloadFile) &&
-        !IsDirectory(m_szDownloadFile))
-        ::CreateDirectoryW(m_szDownloadFile, nullptr);
+    // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
+    // administrators can write (checked again by Install).
+    if (GetStagingFolder(m_szDownloadFile)) PrepareStagingFolder(m_szDownloadFile);
 }
 
 void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {

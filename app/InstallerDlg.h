@@ -8,6 +8,8 @@
 #include "controls/Chk2Btn.h"
 #include "controls/ImgProgress.h"
 #include "controls/StaticEx.h"
+#include "install/PackageHold.h"
+#include "install/UpgradeManifest.h"
 
 class CInstallerDlg : public CDlgEx {
 public:
@@ -70,6 +72,10 @@ public:
     wchar_t m_szDownloadFile[PATH_CHARS] = {};
     int m_nDownloadPercent = 0;
     OSVERSIONINFOW m_osvi = {};
+    // What the manifest names beside the URL, and the package from its
+    // download's end until its setup has ended (the worker's alone).
+    CUpgradeInfo m_upgrade;
+    CHeldPackage m_package;
 };
 
 // The install worker's thread entry; the parameter is the CInstallerDlg.

@@ -12,14 +12,24 @@ DWORD WINAPI InstallThreadProc(LPVOID pParam) { return RunInstallWorker(static_c
 
 BOOL CInstallerDlg::DetectInstalledPath(wchar_t* folder) { return FindInstalledFolder(folder); }
 
-BOOL CInstallerDlg::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) { return AwaitUpgradeQuery(url); }
+BOOL CInstallerDlg::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) {
+    return AwaitUpgradeQuery(&m_upgrade) && CopyWhole(url, m_upgrade.szUrl);
+}
 
 BOOL CInstallerDlg::DownloadFile(const wchar_t* url, const wchar_t* path) {
-    return DownloadPackage(url, path, m_hWnd, &m_nDownloadPercent);
+    // From now until its setup ends the package is under a name of its own,
+    // held and hashed; it runs only when it is the one the manifest named.
+    if (!DownloadPackage(url, path, m_hWnd, &m_nDownloadPercent) || !m_package.Hold(path)) return FALSE;
+    if (m_package.Matches(m_upgrade.package)) return TRUE;
+    m_package.Release();  // not what the vendor published: deleted, never run
+    return FALSE;
 }
 
 BOOL CInstallerDlg::RunSetup() {
-    return RunSetupPackage(m_szDownloadFile, m_szInstallDir, m_osvi.dwMajorVersion, m_hWnd);
+    const BOOL ok = RunSetupPackage(m_package.Path(), m_szInstallDir, m_osvi.dwMajorVersion, m_hWnd);
+    // A setup left running after a stop keeps its file; a later run deletes it.
+    if (!IsInstallStopping()) m_package.Release();
+    return ok;
 }
 
 BOOL CInstallerDlg::ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters) {

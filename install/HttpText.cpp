@@ -1,13 +1,11 @@
 #include "install/HttpText.h"
 #include "install/HttpRequest.h"
+#include <cstring>
 #include <cwchar>
 
 namespace {
 
-// The reply body's limit; the manifest is a few hundred bytes.
-const DWORD kBodyBytes = 4096;
-
-BOOL FetchText(const wchar_t* url, wchar_t* text, CHttpOutcome* result) {
+BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* result) {
     CHttpRequest request;
     if (!request.Open(url)) return FALSE;  // not a URL the installer takes
     result->outcome = NET_TRANSIENT;
@@ -19,13 +17,12 @@ BOOL FetchText(const wchar_t* url, wchar_t* text, CHttpOutcome* result) {
     DWORD expected = 0;
     if (result->status == 404 || !request.QueryContentLength(&expected)) return FALSE;
 
-    char body[kBodyBytes];
     char chunk[512];
     DWORD total = 0;
     for (;;) {
         DWORD read = 0;
         const BOOL ok = request.Read(chunk, sizeof(chunk), &read, TRUE);
-        if (read > sizeof(body) - total) {  // larger than the body buffer
+        if (read > kHttpBodyBytes - total) {  // larger than the body buffer
             result->outcome = NET_PERMANENT;
             return FALSE;
         }
@@ -37,28 +34,38 @@ BOOL FetchText(const wchar_t* url, wchar_t* text, CHttpOutcome* result) {
         result->outcome = NET_TRANSIENT;
         return FALSE;
     }
-
-    if (text) {
-        // Decoded apart first, so that a failure leaves text as it was and
-        // the text always keeps its terminator.
-        wchar_t decoded[kHttpTextChars];
-        int chars = 0;
-        if (total > 0) {
-            chars = ::MultiByteToWideChar(CP_UTF8, 0, body, static_cast<int>(total), decoded, kHttpTextChars - 1);
-            if (chars == 0) return FALSE;  // longer than the text buffer
-        }
-        wmemcpy(text, decoded, chars);
-        text[chars] = L'\0';
-    }
+    *pcb = total;
     if (!IsTransientStatus(result->status)) result->outcome = NET_DONE;
     return TRUE;
 }
 
 }  // namespace
 
-BOOL HttpGetText(const wchar_t* url, wchar_t* text, CHttpOutcome* pOutcome) {
+BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome) {
     CHttpOutcome result;
-    const BOOL ok = FetchText(url, text, &result);
+    const BOOL ok = Fetch(url, body, pcb, &result);
     if (pOutcome) *pOutcome = result;
     return ok;
+}
+
+BOOL DecodeHttpText(const BYTE* body, DWORD cb, wchar_t* text) {
+    // Decoded apart first, so that a failure leaves text as it was and the
+    // text always keeps its terminator.
+    wchar_t decoded[kHttpTextChars];
+    int chars = 0;
+    if (cb > 0) {
+        chars = ::MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(body), static_cast<int>(cb), decoded,
+                                      kHttpTextChars - 1);
+        if (chars == 0) return FALSE;  // longer than the text buffer
+    }
+    wmemcpy(text, decoded, chars);
+    text[chars] = L'\0';
+    return TRUE;
+}
+
+BOOL HttpGetText(const wchar_t* url, wchar_t* text, CHttpOutcome* pOutcome) {
+    BYTE body[kHttpBodyBytes];
+    DWORD cb = 0;
+    if (!HttpGetBytes(url, body, &cb, pOutcome)) return FALSE;
+    return !text || DecodeHttpText(body, cb, text);
 }

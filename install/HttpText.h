@@ -1,10 +1,13 @@
-// Fetching a small text resource (the upgrade manifest) over plain HTTP.
+// Fetching a small resource (the upgrade manifest and its signature) over
+// plain HTTP.
 #pragma once
 #include <windows.h>
 #include "install/NetPolicy.h"
 
 // Size of the text buffer HttpGetText fills, terminator included.
 const int kHttpTextChars = 512;
+// The largest body fetched.
+const DWORD kHttpBodyBytes = 4096;
 
 // How an exchange went, for the caller's retry decision.
 struct CHttpOutcome {
@@ -13,11 +16,18 @@ struct CHttpOutcome {
     DWORD retryAfterSeconds = 0;
 };
 
-// GETs url ("http://host[:port]/object") and decodes the UTF-8 body into
-// text (kHttpTextChars wide characters, may be null). TRUE when the reply
-// had a status other than 404, a Content-Length, and its whole body: at
-// most 4096 bytes and, once decoded, at most kHttpTextChars - 1 characters.
-// On FALSE text is left untouched. *pOutcome (when given) tells whether
+// GETs url ("http://host[:port]/object") into body (*pcb bytes). TRUE when
+// the reply had a status other than 404, a Content-Length, and its whole
+// body of at most kHttpBodyBytes bytes. *pOutcome (when given) tells whether
 // another attempt may fare better: no reply, a drop, a time-out or a busy
 // server's status are transient.
+BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome = nullptr);
+
+// The same, with the UTF-8 body decoded into text (kHttpTextChars wide
+// characters, may be null): at most kHttpTextChars - 1 characters. On FALSE
+// text is left untouched.
 BOOL HttpGetText(const wchar_t* url, wchar_t* text, CHttpOutcome* pOutcome = nullptr);
+
+// The UTF-8 bytes body as text (kHttpTextChars wide characters); FALSE,
+// leaving text untouched, when they do not fit with the terminator.
+BOOL DecodeHttpText(const BYTE* body, DWORD cb, wchar_t* text);

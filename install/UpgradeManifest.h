@@ -1,37 +1,67 @@
-// The upgrade manifest: which setup package to download.
+// The upgrade manifest: which setup package to download, and what it must
+// be.
 #pragma once
 #include <windows.h>
-#include <string>
 #include "framework/BoundedText.h"
+#include "install/PackageHold.h"
+
+// What a manifest document holds, as the JSON parser read it.
+struct CManifestFields {
+    char szUrl[2 * URL_CHARS] = {};  // "downloadUrl", code page 936 bytes
+    CPackageFacts package;           // "size" (bytes) and "sha256" (64 hex digits)
+    BOOL bInstalledSize = FALSE;     // "installedSize" (bytes the installation takes)
+    ULONGLONG nInstalledSize = 0;
+    BOOL bExpires = FALSE;           // "expires" (Unix seconds, UTC)
+    LONGLONG nExpires = 0;
+};
 
 // Checks a manifest document as the JSON parser receives it (code page 936
 // bytes): comments allowed, the first complete value taken and anything
 // after it ignored, bytes inside strings passed through unvalidated, raw
-// control characters inside strings taken as they are. The top
-// level must be an object whose "code" is 100 (an integer within 32 bits, or
-// a string starting with that number) and whose "result" object has
-// "versionCode", "version" and a non-empty string "downloadUrl". On TRUE
-// downloadUrl holds that string's bytes.
-BOOL ReadUpgradeManifest(const char* document, size_t length, std::string* downloadUrl);
+// control characters inside strings taken as they are. The top level must
+// be an object whose "code" is 100 (an integer within 32 bits, or a string
+// starting with that number) and whose "result" object has "versionCode",
+// "version" and a non-empty string "downloadUrl". "size", "sha256",
+// "installedSize" and "expires" in "result" are optional, but when there
+// they must be well formed (a number or a string of digits; 64 hex digits).
+// On TRUE fields holds what was read; otherwise it is untouched.
+BOOL ReadUpgradeManifest(const char* document, size_t length, CManifestFields* fields);
 
-// From the decoded reply text to the package URL: the text goes through
-// code page 936 to the checks above and the URL comes back from it into url,
-// without its fragment. FALSE, with url untouched, when a check fails, the
+// The manifest as the installer uses it.
+struct CUpgradeInfo {
+    wchar_t szUrl[URL_CHARS] = {};
+    CPackageFacts package;
+    BOOL bInstalledSize = FALSE;
+    ULONGLONG nInstalledSize = 0;
+    BOOL bExpires = FALSE;
+    LONGLONG nExpires = 0;
+};
+
+// From the decoded reply text to the upgrade information: the text goes
+// through code page 936 to the checks above, and the URL comes back from it
+// without its fragment. FALSE, with info untouched, when a check fails, the
 // URL does not fit whole, or it is not a strict http:// URL (SplitHttpUrl).
-BOOL ExtractDownloadUrl(const wchar_t* replyText, wchar_t (&url)[URL_CHARS]);
+BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info);
 
-// Asks the vendor server for the manifest of the OS major version and keeps
-// its package URL in url; a transient fault gets up to MANIFEST_RETRIES
-// further attempts. FALSE, with url untouched, when the request or a check
-// fails, or the install stop signal ends a wait.
-BOOL QueryDownloadUrl(DWORD osMajorVersion, wchar_t (&url)[URL_CHARS]);
+// A signed manifest's own conditions: it names the package's size and
+// SHA-256, and its "expires" (when given) has not passed at nowUnix.
+BOOL IsSignedManifestComplete(const CUpgradeInfo& info, LONGLONG nowUnix);
+
+// Asks the vendor server for the manifest of the OS major version; a
+// transient fault gets up to MANIFEST_RETRIES further attempts. A build with
+// a manifest key also fetches "<manifest path>.sig", the RSA signature of
+// the exact manifest bytes, and takes the manifest only when it is valid and
+// the manifest complete. FALSE, with info untouched, when the request or a
+// check fails, or the install stop signal ends a wait.
+BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info);
 
 // The same query on a thread of its own, so that the window never waits for
 // the server. One at a time: FALSE while an earlier one still runs.
 BOOL StartUpgradeQuery(DWORD osMajorVersion);
 // Waits for the started query to end (not at all when none was started)
-// and gives its URL; FALSE when it found none or the stop signal came first.
-BOOL AwaitUpgradeQuery(wchar_t (&url)[URL_CHARS]);
+// and gives its result; FALSE when it found none or the stop signal came
+// first.
+BOOL AwaitUpgradeQuery(CUpgradeInfo* info);
 // Requests the stop and waits up to dwGraceMs for a running query; FALSE
 // when it still runs, in which case the caller ends the process at once.
 BOOL EndUpgradeQuery(DWORD dwGraceMs);

@@ -9,8 +9,18 @@ mkdir -p "$build"
 port_file=$build/.server_port
 port=$(cat "$port_file" 2>/dev/null || true)
 port=$(python3 "$src/scripts/free_port.py" "$port")
-if [ ! -f "$build/CMakeCache.txt" ] || [ "$(cat "$port_file" 2>/dev/null)" != "$port" ]; then
+# A throw-away manifest-signing key of this build's own: the demo and the
+# end-to-end tests sign their manifests with it. Never committed.
+key=$build/manifest-key
+if [ ! -f "$key/public.pem" ]; then
+  mkdir -p "$key"
+  openssl genrsa -out "$key/private.pem" 2048 2>/dev/null
+  openssl rsa -in "$key/private.pem" -pubout -out "$key/public.pem" 2>/dev/null
+fi
+public=$(cd "$key" && pwd)/public.pem
+if [ ! -f "$build/CMakeCache.txt" ] || [ "$(cat "$port_file" 2>/dev/null)" != "$port" ] ||
+   ! grep -qxF "VELMORA_MANIFEST_KEY:FILEPATH=$public" "$build/CMakeCache.txt"; then
   cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
-        -DVELMORA_SERVER="127.0.0.1:$port" >/dev/null
+        -DVELMORA_SERVER="127.0.0.1:$port" -DVELMORA_MANIFEST_KEY="$public" >/dev/null
   echo "$port" >"$port_file"
 fi

@@ -92,8 +92,9 @@ class Session:
         return self.start(INSTALLER, env={"VELMORA_TIME_SCALE": str(TIME_SCALE), **(env or {})})
 
     def staging(self, *parts):
-        """The folder the installer downloads the package into."""
-        return self.documents("CorvaneVelmora", *parts)
+        """The folder the installer downloads the package into and runs it
+        from: %ProgramData%\\CorvaneVelmora."""
+        return self.c_drive("ProgramData", "CorvaneVelmora", *parts)
 
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major 5)."""

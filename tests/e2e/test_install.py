@@ -37,8 +37,9 @@ class InstallerTest(harness.TestCase):
     def fault_site(self, package=None, **package_options):
         """The fault server on the vendor port, serving the manifest and the package."""
         server = self.enterContext(FaultServer(PORT))
-        server.script(vendor.MANIFEST_PATH, body=vendor.manifest(vendor.package_url(PORT)))
-        server.script(vendor.PACKAGE_PATH, body=package or vendor.package_bytes(), **package_options)
+        package = package or vendor.package_bytes()
+        vendor.serve_manifest(server, vendor.manifest(vendor.package_url(PORT), package=package))
+        server.script(vendor.PACKAGE_PATH, body=package, **package_options)
         return server
 
     def start(self, s, env=None):
@@ -118,8 +119,9 @@ class InstallerTest(harness.TestCase):
             self.assertFalse(os.path.exists(s.staging("velmora.exe")), "package deleted")
             requests = nginx.requests()
             self.assertTrue(requests[0][0].startswith("GET " + vendor.MANIFEST_PATH + "?versionCode=1&osVersion="))
+            self.assertTrue(requests[1][0].startswith("GET " + vendor.MANIFEST_PATH + ".sig?versionCode=1&osVersion="))
             # One request for the package: its first reply's body is the download.
-            self.assertEqual([("GET %s HTTP/1.1" % vendor.PACKAGE_PATH, 200)], [r[:2] for r in requests[1:]])
+            self.assertEqual([("GET %s HTTP/1.1" % vendor.PACKAGE_PATH, 200)], [r[:2] for r in requests[2:]])
 
     def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
         self.fault_site()
@@ -195,12 +197,12 @@ class InstallerTest(harness.TestCase):
 
     def test_without_a_manifest_the_window_opens_and_install_fails(self):
         cases = (("server down", None),
-                 ("404", dict(status=404, body=b"{}")),
-                 ("rejected", dict(body=b'{"code": 101, "result": {}}')))
+                 ("404", dict(document=b"{}", status=404)),
+                 ("rejected", dict(document=b'{"code": 101, "result": {}}')))
         for name, reply in cases:
             with self.subTest(name), contextlib.ExitStack() as stack:
                 if reply:
-                    stack.enter_context(FaultServer(PORT)).script(vendor.MANIFEST_PATH, **reply)
+                    vendor.serve_manifest(stack.enter_context(FaultServer(PORT)), **reply)
                 s = stack.enter_context(harness.Session())
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)

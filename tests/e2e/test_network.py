@@ -44,8 +44,9 @@ class NetworkTest(harness.TestCase):
         """The fault server on the vendor port with the manifest; the package
         replies are scripted by each test."""
         server = self.enterContext(FaultServer(PORT))
-        server.script(vendor.MANIFEST_PATH, body=vendor.manifest(package_url or vendor.package_url(PORT)),
-                      delay=manifest_delay)
+        vendor.serve_manifest(server, vendor.manifest(package_url or vendor.package_url(PORT),
+                                                      package=vendor.package_bytes()),
+                              delay=manifest_delay)
         return server
 
     def start(self, s, env=None):
@@ -174,7 +175,8 @@ class NetworkTest(harness.TestCase):
         page = b"<html><body><h1>Service Unavailable</h1>" + b"x" * 2000 + b"</body></html>"
         for status in (503, 403):
             with self.subTest(status=status), FaultServer(PORT) as server, harness.Session() as s:
-                server.script(vendor.MANIFEST_PATH, body=vendor.manifest(vendor.package_url(PORT)))
+                vendor.serve_manifest(server, vendor.manifest(vendor.package_url(PORT),
+                                                              package=vendor.package_bytes()))
                 server.script(vendor.PACKAGE_PATH, status=status, body=page, etag=ETAG)
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)

@@ -16,8 +16,8 @@ class StartupTest(harness.TestCase):
             for name, control_id in vars(harness.RES).items():
                 if name.startswith("IDC_"):
                     self.assertIn(control_id, ids, name)
-            self.assertTrue(os.path.isdir(s.documents("CorvaneVelmora")),
-                            "Documents\\CorvaneVelmora is created at start")
+            self.assertTrue(os.path.isdir(s.staging()), "ProgramData\\CorvaneVelmora is created at start")
+            self.assertFalse(os.path.exists(s.documents("CorvaneVelmora")), "the old download folder is not used")
             s.probe("close", harness.WINDOW_TITLE)
             self.assert_ended(proc, seconds=30)
             self.assertEqual(0, proc.returncode)

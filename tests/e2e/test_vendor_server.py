@@ -1,9 +1,12 @@
-"""The real installer's manifest request, as the vendor server receives it."""
+"""The real installer's manifest requests, as the vendor server receives
+them: the manifest, then (this build has a manifest key) its signature."""
 import os
 import sys
+import time
 import unittest
 
 import harness
+import vendor
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 import fault_server  # noqa: E402
@@ -12,25 +15,32 @@ MANIFEST = "/apis/client/v1.0/client-upgrade.json"
 REPLY = b'{"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://127.0.0.1/p.exe"}}'
 
 
-def expected_request(os_major):
+def expected_request(os_major, path=MANIFEST):
     return ("GET %s?versionCode=1&osVersion=%d HTTP/1.1\r\n"
             "Host: 127.0.0.1:%d\r\n"
             "User-Agent: JQV\r\n"
             "Accept-Language: zh-cn\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n\r\n"
-            % (MANIFEST, os_major, harness.server_port())).encode()
+            % (path, os_major, harness.server_port())).encode()
+
+
+def expected_requests(os_major):
+    return [expected_request(os_major), expected_request(os_major, MANIFEST + ".sig")]
 
 
 class ManifestRequestTest(harness.TestCase):
     def requests_of_one_start(self, windows_version=None):
         with fault_server.FaultServer(harness.server_port()) as server, harness.Session() as s:
-            server.script(MANIFEST, body=REPLY)
+            vendor.serve_manifest(server, REPLY)
             if windows_version:
                 # Inside the session, so that the Wine desktop it starts has the display.
                 self.assertEqual(0, s.run("winecfg", "-v", windows_version)[0])
             proc = s.start_installer()
             self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
-            # The constructor queries the manifest before the window exists.
+            # The constructor starts the query; it runs beside the window.
+            deadline = time.monotonic() + 10
+            while len(server.requests()) < 2 and time.monotonic() < deadline:
+                time.sleep(0.1)
             requests = server.requests()
             s.probe("close", harness.WINDOW_TITLE)
             self.assert_ended(proc, seconds=30)
@@ -38,10 +48,10 @@ class ManifestRequestTest(harness.TestCase):
 
     def test_request_line_and_headers_byte_for_byte(self):
         # A fresh prefix reports Windows major version 6.
-        self.assertEqual([expected_request(6)], self.requests_of_one_start())
+        self.assertEqual(expected_requests(6), self.requests_of_one_start())
 
     def test_os_version_follows_the_prefix(self):
-        self.assertEqual([expected_request(5)], self.requests_of_one_start("winxp"))
+        self.assertEqual(expected_requests(5), self.requests_of_one_start("winxp"))
 
 
 if __name__ == "__main__":

@@ -4,9 +4,12 @@ Shared by the end-to-end tests and `make demo`. The setup package is the
 stand-in built with the tests (build/tests/standin_setup.exe), which keeps
 the real package's contract.
 """
+import hashlib
 import json
 import os
 import shutil
+import subprocess
+import time
 
 import harness
 
@@ -26,12 +29,39 @@ def package_url(port):
     return "http://127.0.0.1:%d%s" % (port, PACKAGE_PATH)
 
 
-def manifest(download_url, code=100):
-    """The manifest document the installer accepts (code 100, result with
-    version, versionCode and downloadUrl)."""
-    return json.dumps({"code": code, "msg": "ok",
-                       "result": {"version": "1.0.0", "versionCode": 1, "downloadUrl": download_url}},
-                      ensure_ascii=False).encode("utf-8")
+# The private half of the build's throw-away manifest-signing key
+# (scripts/configure.sh); the installer under test has the public half.
+SIGNING_KEY = os.path.join(harness.BUILD, "manifest-key", "private.pem")
+
+
+def manifest(download_url, code=100, package=None, expires_in=30 * 86400, **result):
+    """A manifest document: code, and a result with version, versionCode,
+    downloadUrl and, for package (bytes), its size and SHA-256, valid for
+    expires_in seconds (None: no "expires"). Further result members may be
+    given, or taken out with the value None."""
+    body = {"version": "1.0.0", "versionCode": 1, "downloadUrl": download_url}
+    if package is not None:
+        body.update(size=len(package), sha256=hashlib.sha256(package).hexdigest())
+    if expires_in is not None:
+        body["expires"] = int(time.time()) + expires_in
+    body.update(result)
+    body = {k: v for k, v in body.items() if v is not None}
+    return json.dumps({"code": code, "msg": "ok", "result": body}, ensure_ascii=False).encode("utf-8")
+
+
+def sign(document):
+    """The detached signature of document's exact bytes, as the vendor's
+    tooling makes it (scripts/publish-manifest.sh)."""
+    return subprocess.run(["openssl", "dgst", "-sha256", "-sign", SIGNING_KEY], input=document, check=True,
+                          stdout=subprocess.PIPE).stdout
+
+
+def serve_manifest(server, document, signature=True, **options):
+    """Scripts the fault server's manifest and, unless signature is False, its
+    signature (True: the right one; bytes: those)."""
+    server.script(MANIFEST_PATH, body=document, **options)
+    if signature is not False:
+        server.script(MANIFEST_PATH + ".sig", body=sign(document) if signature is True else signature)
 
 
 def package_bytes():
@@ -40,14 +70,17 @@ def package_bytes():
 
 
 def make_site(root, port):
-    """Writes the site's files under root for a server on 127.0.0.1:port."""
-    for rel, data in ((MANIFEST_PATH, manifest(package_url(port))),
-                      (LICENSE_PATH, LICENSE_HTML.encode("utf-8"))):
-        path = os.path.join(root, rel.lstrip("/"))
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
+    """Writes the site's files under root for a server on 127.0.0.1:port: the
+    package, the licence page, and the manifest with its signature as the
+    vendor's tooling publishes them."""
     package = os.path.join(root, PACKAGE_PATH.lstrip("/"))
     os.makedirs(os.path.dirname(package), exist_ok=True)
     shutil.copyfile(STANDIN_SETUP, package)
+    manifest_dir = os.path.join(root, os.path.dirname(MANIFEST_PATH.lstrip("/")))
+    os.makedirs(manifest_dir, exist_ok=True)
+    subprocess.run(["bash", os.path.join(harness.SCRIPTS, "publish-manifest.sh"), package, package_url(port),
+                    SIGNING_KEY], cwd=manifest_dir, check=True, stdout=subprocess.DEVNULL)
+    license_path = os.path.join(root, LICENSE_PATH.lstrip("/"))
+    with open(license_path, "wb") as f:
+        f.write(LICENSE_HTML.encode("utf-8"))
     return root

@@ -94,7 +94,17 @@ TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
     CScratch scratch;
     EXPECT_TRUE(dlg.DownloadFile(dlg.m_szDownloadUrl, scratch.Dl(L"velmora.exe").c_str()));
     EXPECT_EQ(100, dlg.m_nDownloadPercent);
-    EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"velmora.exe")) == package);
+    // Held under a name of this run's own until its setup has ended.
+    const std::wstring held = dlg.m_package.Path();
+    EXPECT_EQ(scratch.Dl(L"velmora-"), held.substr(0, scratch.Dl(L"velmora-").size()));
+    EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
+    EXPECT_TRUE(ReadFileBytes(held) == package);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr))
+        << "nobody may write it meanwhile";
+    EXPECT_FALSE(MoveFileW(held.c_str(), scratch.Dl(L"other.exe").c_str())) << "nor rename it";
+    dlg.m_package.Release();
+    EXPECT_FALSE(FileExists(held));
 }
 
 TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
@@ -113,14 +123,16 @@ TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
     };
     for (const Case& c : cases) {
         server.Script(kManifestPath, c.options, c.body);
-        wchar_t url[URL_CHARS] = {};
-        EXPECT_FALSE(QueryDownloadUrl(6, url)) << c.name;
-        EXPECT_STREQ(L"", url) << c.name;
+        CUpgradeInfo info;
+        EXPECT_FALSE(QueryUpgrade(6, &info)) << c.name;
+        EXPECT_STREQ(L"", info.szUrl) << c.name;
     }
     server.Script(kManifestPath, "", good);
-    wchar_t url[URL_CHARS] = {};
-    EXPECT_TRUE(QueryDownloadUrl(6, url));
-    EXPECT_STREQ(L"http://d/p.exe", url);
+    CUpgradeInfo info;
+    EXPECT_TRUE(QueryUpgrade(6, &info));
+    EXPECT_STREQ(L"http://d/p.exe", info.szUrl);
+    // A build without a key asks for no signature.
+    for (const std::string& request : server.Requests()) EXPECT_EQ(std::string::npos, request.find(".sig"));
 }
 
 // One call each, from a stale package of an earlier run and maybe a partial

@@ -72,15 +72,71 @@ TEST(UpgradeManifest, AcceptedAndRejectedDocuments) {
         {"{\"code\":\n100\n}", false},  // still no result
     };
     for (const Case& c : cases) {
-        std::string url = "untouched";
-        EXPECT_EQ(c.ok, !!ReadUpgradeManifest(c.doc.data(), c.doc.size(), &url)) << c.doc;
+        CManifestFields fields;
+        strcpy(fields.szUrl, "untouched");
+        EXPECT_EQ(c.ok, !!ReadUpgradeManifest(c.doc.data(), c.doc.size(), &fields)) << c.doc;
         if (!c.ok) {
-            EXPECT_EQ("untouched", url) << c.doc;
+            EXPECT_STREQ("untouched", fields.szUrl) << c.doc;
         }
     }
-    std::string url;
-    ASSERT_TRUE(ReadUpgradeManifest(kGood, strlen(kGood), &url));
-    EXPECT_EQ("http://cdn.example/v.exe", url);
+    CManifestFields fields;
+    ASSERT_TRUE(ReadUpgradeManifest(kGood, strlen(kGood), &fields));
+    EXPECT_STREQ("http://cdn.example/v.exe", fields.szUrl);
+    EXPECT_FALSE(fields.package.bSize || fields.package.bSha256 || fields.bExpires || fields.bInstalledSize)
+        << "none given";
+}
+
+TEST(UpgradeManifest, WhatItSaysOfThePackage) {
+    const std::string sha = "00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
+    auto doc = [](const std::string& members) {
+        return R"({"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe")" + members +
+               "}}";
+    };
+    struct Case { std::string members; bool ok; } cases[] = {
+        {R"(,"size":1929839,"sha256":")" + sha + R"(","installedSize":"52428800","expires":1893456000)", true},
+        {R"(,"size":"1929839")", true},
+        {R"(,"size":-1)", false},
+        {R"(,"size":1.5)", false},
+        {R"(,"size":"12a")", false},
+        {R"(,"size":"")", false},
+        {R"(,"sha256":")" + sha.substr(1) + "\"", false},    // 63 digits
+        {R"(,"sha256":")" + sha + "0\"", false},             // 65
+        {R"(,"sha256":")" + sha.substr(2) + "zz\"", false},  // not hex
+        {R"(,"sha256":42)", false},
+        {R"(,"expires":"soon")", false},
+    };
+    for (const Case& c : cases) {
+        CManifestFields fields;
+        EXPECT_EQ(c.ok, !!ReadUpgradeManifest(doc(c.members).data(), doc(c.members).size(), &fields)) << c.members;
+    }
+    CManifestFields fields;
+    ASSERT_TRUE(ReadUpgradeManifest(doc(cases[0].members).data(), doc(cases[0].members).size(), &fields));
+    EXPECT_TRUE(fields.package.bSize);
+    EXPECT_EQ(1929839u, fields.package.nSize);
+    ASSERT_TRUE(fields.package.bSha256);
+    EXPECT_EQ(0x00, fields.package.sha256[0]);
+    EXPECT_EQ(0x11, fields.package.sha256[1]);
+    EXPECT_EQ(0xFF, fields.package.sha256[31]);
+    EXPECT_TRUE(fields.bInstalledSize);
+    EXPECT_EQ(52428800u, fields.nInstalledSize);
+    EXPECT_TRUE(fields.bExpires);
+    EXPECT_EQ(1893456000, fields.nExpires);
+}
+
+TEST(UpgradeManifest, ASignedManifestNamesThePackageAndHasNotExpired) {
+    CUpgradeInfo info;
+    info.package.bSize = info.package.bSha256 = TRUE;
+    EXPECT_TRUE(IsSignedManifestComplete(info, 1000));
+    info.bExpires = TRUE;
+    info.nExpires = 1001;
+    EXPECT_TRUE(IsSignedManifestComplete(info, 1000));
+    EXPECT_FALSE(IsSignedManifestComplete(info, 1001)) << "expired";
+    info.bExpires = FALSE;
+    info.package.bSha256 = FALSE;
+    EXPECT_FALSE(IsSignedManifestComplete(info, 1000)) << "no sha256";
+    info.package.bSha256 = TRUE;
+    info.package.bSize = FALSE;
+    EXPECT_FALSE(IsSignedManifestComplete(info, 1000)) << "no size";
 }
 
 TEST(UpgradeManifest, DownloadUrlThroughCodePage936) {
@@ -104,11 +160,11 @@ TEST(UpgradeManifest, DownloadUrlThroughCodePage936) {
         {L"\\u0000http://d/p.exe", L"", false},                     // nothing before the NUL
     };
     for (const Case& c : cases) {
-        wchar_t url[256] = {};
-        EXPECT_EQ(c.ok, !!ExtractDownloadUrl(doc(c.url).c_str(), url)) << c.url.size();
-        EXPECT_EQ(c.stored, url);
+        CUpgradeInfo info;
+        EXPECT_EQ(c.ok, !!ExtractUpgradeInfo(doc(c.url).c_str(), &info)) << c.url.size();
+        EXPECT_EQ(c.stored, info.szUrl);
     }
-    wchar_t url[256] = {};
-    EXPECT_FALSE(ExtractDownloadUrl(L"{\"code\":100}", url));
-    EXPECT_FALSE(ExtractDownloadUrl(L"", url));
+    CUpgradeInfo info;
+    EXPECT_FALSE(ExtractUpgradeInfo(L"{\"code\":100}", &info));
+    EXPECT_FALSE(ExtractUpgradeInfo(L"", &info));
 }
