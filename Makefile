@@ -20,9 +20,11 @@ test: build
 demo: build
 	@bash scripts/demo.sh $(BUILD)
 
-# The release executable, with the vendor server's real address.
+# The release executable, with the vendor server's real address and, from
+# VELMORA_MANIFEST_KEY, the public key of the manifest signatures.
 release: deps
-	@cmake -S . -B build-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVELMORA_TESTS=OFF >/dev/null
+	@cmake -S . -B build-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVELMORA_TESTS=OFF \
+	       -DVELMORA_MANIFEST_KEY="$(VELMORA_MANIFEST_KEY)" >/dev/null
 	@cmake --build build-release -j2
 
 clean:

@@ -43,15 +43,17 @@ BOOL IsDeviceName(const wchar_t* name) {
 // write reports how much really reached the file.
 class CTargetFile {
 public:
-    // Created or truncated; others may do what share allows meanwhile.
+    // Created or truncated; others may do what share allows meanwhile. A
+    // link in the file's place is opened itself, never followed.
     BOOL Create(const wchar_t* path, DWORD share) {
-        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         return m_file.IsValid();
     }
     // Continues a file from offset, which must be its size; others may read.
     BOOL OpenAt(const wchar_t* path, LONGLONG offset) {
         m_file.Attach(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         LARGE_INTEGER end = {};
         return m_file.IsValid() && ::SetFilePointerEx(m_file, end, &end, FILE_END) && end.QuadPart == offset;
     }

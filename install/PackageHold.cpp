@@ -1,6 +1,8 @@
 #include "install/PackageHold.h"
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -54,11 +56,12 @@ BOOL CHeldPackage::Hold(const wchar_t* path) {
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     CopyWhole(m_szPath, held);
     CCryptHash hash;
-    BOOL ok = m_folder.IsValid() && m_file.IsValid() && hash.CreateSha256(context);
+    const DWORD kChunk = 256 * 1024;
+    std::unique_ptr<BYTE[]> chunk(new (std::nothrow) BYTE[kChunk]);
+    BOOL ok = chunk && m_folder.IsValid() && m_file.IsValid() && hash.CreateSha256(context);
     m_nSize = 0;
-    static BYTE s_chunk[256 * 1024];  // the worker is the only caller
-    for (DWORD read = 0; ok && ::ReadFile(m_file, s_chunk, sizeof(s_chunk), &read, nullptr) && read;) {
-        ok = hash.Add(s_chunk, read);
+    for (DWORD read = 0; ok && ::ReadFile(m_file, chunk.get(), kChunk, &read, nullptr) && read;) {
+        ok = hash.Add(chunk.get(), read);
         m_nSize += read;
     }
     if (ok && hash.GetValue(m_sha256)) return TRUE;
