@@ -9,6 +9,8 @@
 #include "install/PackageHold.h"
 #include "install/SilentSetup.h"
 #include "install/StagingFolder.h"
+#include "install/SupportLog.h"
+#include "install/UpgradeManifest.h"
 #include "install/VendorServer.h"
 #include <shellapi.h>
 #include <cwchar>
@@ -18,6 +20,9 @@ namespace {
 
 const UINT_PTR SETUP_PROGRESS_TIMER = 1;
 const UINT SETUP_PROGRESS_PERIOD_MS = 1000;
+const UINT_PTR DOWNLOAD_STATUS_TIMER = 2;
+const UINT DOWNLOAD_STATUS_PERIOD_MS = 1000;
+const wchar_t kDownloadingText[] = L"正在下载Velmora游戏平台...";
 
 void ToggleCheck(CChk2Btn& chk) { chk.SetCheck(chk.GetCheck() == 1 ? 0 : 1); }
 
@@ -47,37 +52,42 @@ void CInstallerDlg::OnBnClickedRunClient() { ToggleCheck(m_chkRunClient); }
 
 void CInstallerDlg::OnBnClickedAgree() {
     ToggleCheck(m_chkAgree);
-    m_btnInstall.EnableWindow(m_chkAgree.GetCheck() == 1);
+    UpdateInstallButton();
 }
+
+void CInstallerDlg::UpdateInstallButton() { m_btnInstall.EnableWindow(m_bFolderAccepted && m_chkAgree.GetCheck() == 1); }
 
 void CInstallerDlg::OnStnClickedLicense() {
     wchar_t szUrl[URL_CHARS];
     if (GetLicenseUrl(szUrl)) ::ShellExecuteW(nullptr, L"open", szUrl, nullptr, nullptr, SW_SHOW);
 }
 
-void CInstallerDlg::OnEnChangeInstallDir() {
-    wchar_t szText[PATH_CHARS] = {};
-    m_editInstallDir.GetWindowText(szText);
+BOOL CInstallerDlg::ReadInstallFolder(wchar_t (&folder)[PATH_CHARS]) {
+    // A text too long for the buffer would be checked, and used, cut off.
+    if (m_editInstallDir.GetWindowTextLength() >= static_cast<int>(PATH_CHARS)) return FALSE;
+    m_editInstallDir.GetWindowText(folder);
     const DWORD cch = ::GetLogicalDriveStringsW(0, nullptr);
     std::vector<wchar_t> drives(cch + 2, L'\0');  // stays an empty list if the call fails
     ::GetLogicalDriveStringsW(cch, drives.data());
-    const BOOL bAccepted = IsInstallFolderAccepted(szText, drives.data());
-    m_staticPathError.ShowWindow(bAccepted ? SW_HIDE : SW_SHOW);
-    m_btnInstall.EnableWindow(bAccepted);
+    if (!IsInstallFolderAccepted(folder, drives.data())) return FALSE;
+    CleanInstallFolder(folder);
+    return TRUE;
+}
+
+void CInstallerDlg::OnEnChangeInstallDir() {
+    wchar_t szFolder[PATH_CHARS];
+    m_bFolderAccepted = ReadInstallFolder(szFolder);
+    m_staticPathError.ShowWindow(m_bFolderAccepted ? SW_HIDE : SW_SHOW);
+    UpdateInstallButton();
 }
 
 void CInstallerDlg::OnBnClickedInstall() {
-    m_editInstallDir.GetWindowText(m_szInstallDir);
-    CleanInstallFolder(m_szInstallDir);
-
-    // The package goes into the download folder; it must be safe to use and
-    // hold the package's name without cutting it off.
-    wchar_t szPackage[PATH_CHARS];
-    if (!PrepareStagingFolder(m_szDownloadFile) || !IsDirectory(m_szDownloadFile) ||
-        !JoinPath(szPackage, m_szDownloadFile, VELMORA_PACKAGE_NAME)) {
-        MessageBox(m_szDownloadFile, L"无法创建下载目录", MB_OK);
-        return;
-    }
+    // The button may have been pressed by a message rather than a click:
+    // only a folder that passes the check reaches the setup.
+    wchar_t szFolder[PATH_CHARS];
+    if (m_chkAgree.GetCheck() != 1 || !ReadInstallFolder(szFolder)) return;
+    CopyWhole(m_szInstallDir, szFolder);
+    if (!StartInstallRun()) return;
 
     GetDlgItem(IDC_GROUP_INSTALL_DIR)->ShowWindow(SW_HIDE);
     m_editInstallDir.ShowWindow(SW_HIDE);
@@ -90,14 +100,36 @@ void CInstallerDlg::OnBnClickedInstall() {
     m_progress.ShowWindow(SW_SHOW);
     m_staticStatus.ShowWindow(SW_SHOW);
     m_staticPercent.ShowWindow(SW_SHOW);
-
-    DeleteLeftoverPackages(m_szDownloadFile);
-    CopyWhole(m_szDownloadFile, szPackage);
-    StartInstallWorker(InstallThreadProc, this);
 }
 
-LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
-    switch (wParam) {
+BOOL CInstallerDlg::StartInstallRun() {
+    // The package goes into the download folder; it must be safe to use and
+    // hold the package's name without cutting it off.
+    wchar_t szFolder[PATH_CHARS];
+    if (!GetStagingFolder(szFolder) || !PrepareStagingFolder(szFolder) || !IsDirectory(szFolder) ||
+        !JoinPath(m_szDownloadFile, szFolder, VELMORA_PACKAGE_NAME)) {
+        MessageBox(szFolder, L"无法创建下载目录", MB_OK);
+        return FALSE;
+    }
+    DeleteLeftoverPackages(szFolder);
+    SupportLog(L"install: into %ls, start at logon %ls, taskbar shortcut %ls", m_szInstallDir,
+               m_chkAutoRun.GetCheck() == 1 ? L"on" : L"off", m_chkTaskbar.GetCheck() == 1 ? L"kept" : L"removed");
+
+    m_nDownloadPercent = 0;
+    m_progress.SetPos(0);
+    m_staticPercent.SetText(L"0%");
+    m_staticPercent.ShowWindow(SW_SHOW);
+    m_staticStatus.SetText(kDownloadingText);
+    m_bRetrying = FALSE;
+    m_speedMeter.Reset();
+    ::InterlockedExchange(&m_counters.nReceivedKiB, 0);
+    ::InterlockedExchange(&m_counters.nTotalKiB, 0);
+    SetTimer(DOWNLOAD_STATUS_TIMER, DOWNLOAD_STATUS_PERIOD_MS, nullptr);
+    return StartInstallWorker(InstallThreadProc, this);
+}
+
+LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
     case INSTALL_NOTIFY_PROGRESS: {
         // The worker stored the value before posting; lParam is not read.
         m_progress.SetPos(m_nDownloadPercent);
@@ -107,12 +139,15 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
         break;
     }
     case INSTALL_NOTIFY_SETUP_STARTED:
+        KillTimer(DOWNLOAD_STATUS_TIMER);
         m_staticStatus.SetText(L"正在安装Velmora游戏平台...");
         m_staticPercent.ShowWindow(SW_HIDE);
         m_nDownloadPercent = 5;
         SetTimer(SETUP_PROGRESS_TIMER, SETUP_PROGRESS_PERIOD_MS, nullptr);
         break;
     case INSTALL_NOTIFY_COMPLETE:
+        KillTimer(DOWNLOAD_STATUS_TIMER);
+        KillTimer(SETUP_PROGRESS_TIMER);
         m_progress.ShowWindow(SW_HIDE);
         m_staticStatus.ShowWindow(SW_HIDE);
         m_staticPercent.ShowWindow(SW_HIDE);
@@ -122,14 +157,19 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
         m_btnFinish.ShowWindow(SW_SHOW);
         break;
     case INSTALL_NOTIFY_RETRYING:
+        m_bRetrying = TRUE;
         m_staticStatus.SetText(L"网络连接不稳定，正在重试...");
         break;
     case INSTALL_NOTIFY_DOWNLOADING:
-        m_staticStatus.SetText(L"正在下载Velmora游戏平台...");
+        // The speed starts afresh: the wait is no part of it.
+        m_bRetrying = FALSE;
+        m_speedMeter.Reset();
+        m_staticStatus.SetText(kDownloadingText);
         break;
     case INSTALL_NOTIFY_FAILED:
-        MessageBox(L"安装过程遇到错误，请重试", L"安装失败", MB_OK);
-        OnCancel();
+        KillTimer(DOWNLOAD_STATUS_TIMER);
+        KillTimer(SETUP_PROGRESS_TIMER);
+        OnInstallFailed(static_cast<InstallFailure>(HIWORD(wParam)), static_cast<DWORD>(lParam));
         break;
     default:
         break;
@@ -137,7 +177,30 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM) {
     return 0;
 }
 
+void CInstallerDlg::OnInstallFailed(InstallFailure cause, DWORD detail) {
+    wchar_t szCode[64], szLog[PATH_CHARS], szText[COMMAND_CHARS];
+    if (FormatFailureCode(cause, detail, szCode)) SupportLog(L"install failed: %ls", szCode);
+    if (!GetSupportLogPath(szLog)) szLog[0] = L'\0';
+    if (!FormatFailureText(cause, detail, szLog, szText)) FormatFailureText(FAILURE_OTHER, 0, L"", szText);
+    // FAILED was the worker's last post: it ends at once, and the run's
+    // state is the dialog's again.
+    const BOOL bEnded = EndInstallWorker(INSTALL_STOP_GRACE_MS);
+    if (bEnded && MessageBox(szText, L"安装失败", MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) {
+        SupportLog(L"install: retry");
+        // A manifest query that found nothing is asked again; the partial
+        // file and a package kept for its setup stay.
+        if (HasUpgradeQueryFailed()) StartUpgradeQuery(m_osvi.dwMajorVersion);
+        if (StartInstallRun()) return;
+    }
+    if (bEnded) m_package.Release();
+    OnCancel();
+}
+
 void CInstallerDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == DOWNLOAD_STATUS_TIMER) {
+        UpdateDownloadStatus();
+        return;
+    }
     KillTimer(nIDEvent);
     if (nIDEvent != SETUP_PROGRESS_TIMER) return;
     // Simulated setup progress: 5, 8, 11, ... one step a second; the bar
@@ -145,6 +208,19 @@ void CInstallerDlg::OnTimer(UINT_PTR nIDEvent) {
     m_progress.SetPos(m_nDownloadPercent);
     m_nDownloadPercent += 3;
     SetTimer(SETUP_PROGRESS_TIMER, SETUP_PROGRESS_PERIOD_MS, nullptr);
+}
+
+void CInstallerDlg::UpdateDownloadStatus() {
+    // The retry text stays until bytes flow again.
+    if (m_bRetrying) return;
+    const ULONGLONG received = static_cast<ULONGLONG>(m_counters.nReceivedKiB) * 1024;
+    const ULONGLONG total = static_cast<ULONGLONG>(m_counters.nTotalKiB) * 1024;
+    m_speedMeter.Add(::GetTickCount(), received);
+    ULONGLONG rate = 0;
+    if (!m_speedMeter.Rate(&rate)) rate = 0;
+    wchar_t szText[COMMAND_CHARS];
+    if (FormatDownloadStatus(rate, total > received ? total - received : 0, total != 0, szText))
+        m_staticStatus.SetText(szText);
 }
 
 void CInstallerDlg::OnBnClickedFinish() {

@@ -4,6 +4,7 @@
 #include "install/InstallWorker.h"
 #include "install/ProductNames.h"
 #include "install/StagingFolder.h"
+#include "install/SupportLog.h"
 #include "install/UpgradeManifest.h"
 #include <cstring>
 
@@ -32,6 +33,7 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     memset(&m_osvi, 0, sizeof(m_osvi));
     m_osvi.dwOSVersionInfoSize = sizeof(m_osvi);
     ::GetVersionExW(&m_osvi);
+    StartSupportLog(m_osvi);
 
     CopyWhole(m_szInstallDir, VELMORA_DEFAULT_FOLDER);
 
@@ -142,6 +144,7 @@ BOOL CInstallerDlg::OnInitDialog() {
     SkinCheckBox(m_chkAgree, 23, 375, 100, 30);
     m_chkAgree.SetCheck(1);
     m_chkAgree.m_crText = kGreyText;
+    UpdateInstallButton();  // the folder was checked before the box was ticked
 
     m_linkLicense.m_crText = kGreyText;
     m_linkLicense.m_crHover = kLinkHover;
@@ -158,12 +161,15 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_progress.MoveWindow(23, 335, 580, 4, TRUE);
     m_progress.ShowWindow(SW_HIDE);
 
-    PlaceHiddenLabel(m_staticStatus, kGreyText, 22, 23, 350, 190, 20);
+    // Wide enough for the status with speed and time left on one line, left
+    // of the percentage at 570.
+    PlaceHiddenLabel(m_staticStatus, kGreyText, 22, 23, 350, 517, 20);
     PlaceHiddenLabel(m_staticPercent, kBlackText, 22, 570, 350, 50, 20);
 
     // Finish page.
-    PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 190, 26);
-    PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 190, 22);
+    // Each text on one line, left of the Finish button at 460.
+    PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 420, 26);
+    PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 420, 22);
 
     SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
     m_chkRunClient.SetCheck(1);

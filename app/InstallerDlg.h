@@ -8,6 +8,9 @@
 #include "controls/Chk2Btn.h"
 #include "controls/ImgProgress.h"
 #include "controls/StaticEx.h"
+#include "app/StatusText.h"
+#include "install/Download.h"
+#include "install/InstallWorker.h"
 #include "install/PackageHold.h"
 #include "install/UpgradeManifest.h"
 
@@ -47,6 +50,18 @@ protected:
     void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()
 
+    // The typed folder, cleaned, when it passes the folder check.
+    BOOL ReadInstallFolder(wchar_t (&folder)[PATH_CHARS]);
+    // Install is enabled only for an accepted folder with the agreement ticked.
+    void UpdateInstallButton();
+    // Shows the progress page from its start and starts the worker; FALSE,
+    // after telling the person, when the download folder is not usable.
+    BOOL StartInstallRun();
+    // The status line's speed and time left, once a second while downloading.
+    void UpdateDownloadStatus();
+    // The failure box; Retry starts the run again, Cancel ends the program.
+    void OnInstallFailed(InstallFailure cause, DWORD detail);
+
 public:
     // Install state, in declaration order. Every field starts at zero.
     HICON m_hIcon = nullptr;
@@ -76,6 +91,16 @@ public:
     // download's end until its setup has ended (the worker's alone).
     CUpgradeInfo m_upgrade;
     CHeldPackage m_package;
+    // Why the run failed (written by the worker's steps, sent with
+    // INSTALL_NOTIFY_FAILED) and the download's byte counts, which the
+    // worker keeps current for the speed shown.
+    CInstallFailure m_failure;
+    CDownloadCounters m_counters;
+    // The dialog's own: the folder check's last answer, the speed over the
+    // last seconds, and whether a retry is being waited for.
+    BOOL m_bFolderAccepted = FALSE;
+    CSpeedMeter m_speedMeter;
+    BOOL m_bRetrying = FALSE;
 };
 
 // The install worker's thread entry; the parameter is the CInstallerDlg.

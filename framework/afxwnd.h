@@ -146,6 +146,7 @@ public:
     template <size_t N>
     int GetWindowText(wchar_t (&buf)[N]) const { return ::GetWindowTextW(m_hWnd, buf, static_cast<int>(N)); }
     void GetWindowText(CString& str) const;
+    int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     HFONT GetFont() const { return reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)); }
     int MessageBox(LPCWSTR text, LPCWSTR caption, UINT nType = MB_OK) { return ::MessageBoxW(m_hWnd, text, caption, nType); }

@@ -1,6 +1,8 @@
 #include "install/Download.h"
 #include "framework/afxfile.h"
 #include "install/AsciiText.h"
+#include "install/DiskSpace.h"
+#include "install/SupportLog.h"
 #include "install/HttpRequest.h"
 #include "install/InstallWorker.h"
 #include "install/NetPolicy.h"
@@ -155,12 +157,42 @@ struct CDownload {
     const wchar_t* path;
     HWND hWndNotify;
     int* pnPercent;
+    const CDownloadExtras* extras;
     wchar_t szETag[kETagChars];      // tag of the partial file ("": the download goes straight to path)
     wchar_t szPartial[PATH_CHARS];   // that file
     DWORD dwLength;                  // the package's length, once a reply named it
     DWORD dwRetryAfter;              // what the last reply asked for, in seconds
     BOOL bRetrying;                  // a retry was announced and no byte has come since
+    BOOL bRoomChecked;               // the disks were found to have room
+    // The last attempt, for the support log, and why it failed.
+    int status;
+    LONGLONG offset, received;
+    CInstallFailure failure;
 };
+
+NetOutcome Failed(CDownload& d, NetOutcome outcome, InstallFailure cause, DWORD detail = 0) {
+    d.failure = {cause, detail};
+    return outcome;
+}
+
+// The disks must have room for the rest of the package and the
+// installation before a byte of it is downloaded.
+BOOL HasRoom(CDownload& d, ULONGLONG length, LONGLONG offset) {
+    if (d.bRoomChecked || !length) return TRUE;
+    const size_t folder = wcsrchr(d.path, L'\\') ? static_cast<size_t>(wcsrchr(d.path, L'\\') - d.path) + 1 : 0;
+    wchar_t staging[PATH_CHARS];
+    if (!folder || !CopyWhole(staging, d.path, folder)) return TRUE;
+    const ULONGLONG rest = length > static_cast<ULONGLONG>(offset) ? length - offset : 0;
+    const ULONGLONG installBytes = d.extras->nInstalledSize ? d.extras->nInstalledSize : length;
+    d.bRoomChecked = CheckDiskSpace(staging, rest, d.extras->pszInstallFolder, installBytes, &d.failure);
+    return d.bRoomChecked;
+}
+
+void Count(const CDownload& d, LONGLONG total) {
+    if (!d.extras->pCounters) return;
+    ::InterlockedExchange(&d.extras->pCounters->nTotalKiB, static_cast<LONG>(d.dwLength / 1024));
+    ::InterlockedExchange(&d.extras->pCounters->nReceivedKiB, static_cast<LONG>(total / 1024));
+}
 
 // Length of path's folder part, before its last separator; 0 without one.
 size_t FolderLength(const wchar_t* path) {
@@ -244,13 +276,22 @@ BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d, CTargetFile& file) {
     return partial[0] ? file.Create(partial, FILE_SHARE_READ) : file.Create(d.path, 0);
 }
 
+// A write failed: the disk is full (or gone). The person is told how much
+// is still needed and how much is free.
+NetOutcome WriteFailed(CDownload& d, LONGLONG total) {
+    ULONGLONG free = 0;
+    const ULONGLONG rest = d.dwLength > total ? d.dwLength - total : 0;
+    if (!GetFreeBytes(d.path, &free)) free = 0;
+    return Failed(d, NET_PERMANENT, FAILURE_DISK, DiskShortfall(rest + kStagingReserveBytes, free));
+}
+
 // Copies the reply's body into file from offset, posting each new whole
 // percent. NET_DONE when the whole package arrived; NET_TRANSIENT when the
 // connection dropped, timed out or stalled (the bytes stay for another
 // attempt); NET_PERMANENT when a write failed or the stop signal came.
 NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONGLONG offset) {
     CFileWriter writer(file);
-    if (!writer.Start()) return NET_PERMANENT;
+    if (!writer.Start()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     const CNetTimings timings = GetNetTimings();
     LONGLONG total = offset;
     BOOL bWhatHasArrived = TRUE;  // until the link shows it is fast
@@ -261,8 +302,10 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
         DWORD read = 0;
         const DWORD before = ::GetTickCount();
         const BOOL ok = request.Read(writer.Buffer(), kChunkBytes, &read, bWhatHasArrived);
-        if (read && !writer.Submit(read)) return NET_PERMANENT;  // a full disk stays full
+        if (read && !writer.Submit(read)) return WriteFailed(d, total);  // a full disk stays full
         total += read;
+        d.received = total - d.offset;
+        Count(d, total);
         now = ::GetTickCount();
         if (read && d.bRetrying) {
             d.bRetrying = FALSE;
@@ -272,13 +315,13 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
         if (!ok || read == 0) break;
         if (now - lastStopCheck >= kStopCheckMs) {
             lastStopCheck = now;
-            if (IsInstallStopping()) return NET_PERMANENT;  // the dialog is closing: keep what came
+            if (IsInstallStopping()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);  // the dialog is closing: keep what came
         }
         if (total - stallMark >= STALL_BYTES) {
             stallMark = total;
             stallSince = now;
         } else if (now - stallSince >= timings.dwStallMs) {
-            return NET_TRANSIENT;  // silent or trickling
+            return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // silent or trickling
         }
         if (bWhatHasArrived && now - windowSince >= kSpeedWindowMs) {
             bWhatHasArrived = (total - windowMark) * 1000 / (now - windowSince) < kFastBytesPerSecond;
@@ -290,56 +333,71 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
             windowMark = total;
         }
     }
-    if (!writer.Finish()) return NET_PERMANENT;
+    if (!writer.Finish()) return WriteFailed(d, total);
     file.Close();
-    return total >= static_cast<LONGLONG>(d.dwLength) ? NET_DONE : NET_TRANSIENT;
+    if (total >= static_cast<LONGLONG>(d.dwLength)) return NET_DONE;
+    return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // dropped or timed out
 }
 
 // One request and its body. With a partial file the request asks for the
 // rest of it, on the condition that the package is still the one of its
 // tag (If-Range); a server whose package changed sends the whole new one.
 NetOutcome Attempt(CDownload& d) {
+    d.status = 0;
+    d.received = 0;
     CHttpRequest request;
-    if (!request.Open(d.url)) return NET_PERMANENT;
+    if (!request.Open(d.url)) return Failed(d, NET_PERMANENT, FAILURE_SERVER);  // the manifest named no usable URL
     LONGLONG offset = d.szPartial[0] ? FileSize(d.szPartial) : 0;
     if (offset < 0) offset = 0;
+    d.offset = offset;
+    if (!HasRoom(d, d.dwLength ? d.dwLength : d.extras->nExpectedSize, offset)) return NET_PERMANENT;
     wchar_t range[COMMAND_CHARS];
     if (offset > 0 && !FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset, d.szETag))
-        return NET_PERMANENT;
-    if (!request.Send(offset > 0 ? range : nullptr)) return NET_TRANSIENT;
+        return Failed(d, NET_PERMANENT, FAILURE_OTHER);
+    if (!request.Send(offset > 0 ? range : nullptr)) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
     int status = request.QueryStatus();
     if (offset > 0 && (status == 416 || (status == 206 && !IsRestOfPartial(request, d, offset)))) {
+        d.status = status;
         if (status == 416 && IsPartialComplete(request, offset))  // from an earlier run: moved without progress
-            return MovePartialOntoPackage(d) ? NET_DONE : NET_PERMANENT;
+            return MovePartialOntoPackage(d) ? NET_DONE : Failed(d, NET_PERMANENT, FAILURE_OTHER);
         // The partial file cannot be continued: the whole package, on the same connection.
         CTargetFile emptied;
-        if (!emptied.Create(d.szPartial, FILE_SHARE_READ)) return NET_PERMANENT;
+        if (!emptied.Create(d.szPartial, FILE_SHARE_READ)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
         emptied.Close();
-        offset = 0;
-        if (!request.Send()) return NET_TRANSIENT;
+        offset = d.offset = 0;
+        if (!request.Send()) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
         status = request.QueryStatus();
     }
+    d.status = status;
     d.dwRetryAfter = request.QueryRetryAfter();
-    if (status == 0 || IsTransientStatus(status)) return NET_TRANSIENT;
+    if (status == 0) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // closed without a reply
+    if (IsTransientStatus(status)) return Failed(d, NET_TRANSIENT, FAILURE_SERVER);
 
     CTargetFile file;
     if (status == 206 && offset > 0) {
-        if (!file.OpenAt(d.szPartial, offset)) return NET_PERMANENT;
+        if (!file.OpenAt(d.szPartial, offset)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     } else if (status == 200) {
         DWORD length = 0;
-        if (!request.QueryContentLength(&length) || length == 0) return NET_PERMANENT;  // no package
+        if (!request.QueryContentLength(&length) || length == 0)  // no package
+            return Failed(d, NET_PERMANENT, FAILURE_SERVER);
         d.dwLength = length;
-        offset = 0;
-        if (!OpenFreshTarget(request, d, file)) return NET_PERMANENT;
+        offset = d.offset = 0;
+        if (!HasRoom(d, length, 0)) return NET_PERMANENT;
+        if (!OpenFreshTarget(request, d, file)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     } else {
-        return NET_PERMANENT;  // 404 and the rest: not a package, and asking again changes nothing
+        // 404 and the rest: not a package, and asking again changes nothing.
+        return Failed(d, NET_PERMANENT, FAILURE_SERVER);
     }
 
     const NetOutcome copied = CopyBody(request, d, file, offset);
     if (copied != NET_DONE || !d.szPartial[0]) return copied;
     const BOOL moved = MovePartialOntoPackage(d);
     PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
-    return moved ? NET_DONE : NET_PERMANENT;
+    return moved ? NET_DONE : Failed(d, NET_PERMANENT, FAILURE_OTHER);
+}
+
+const wchar_t* OutcomeText(NetOutcome outcome) {
+    return outcome == NET_DONE ? L"done" : outcome == NET_TRANSIENT ? L"transient fault" : L"failed";
 }
 
 }  // namespace
@@ -360,16 +418,28 @@ BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial
            FormatWhole(partial, L"%.*ls\\%ls", static_cast<int>(folder), path, name);
 }
 
-BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent) {
-    CDownload d = {url, path, hWndNotify, pnPercent, {}, {}, 0, 0, FALSE};
+BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
+                     const CDownloadExtras& extras) {
+    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, 0, 0, 0, {}};
     FindPartialFile(d);
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
+        const DWORD start = ::GetTickCount();
         const NetOutcome outcome = Attempt(d);
+        const DWORD ms = ::GetTickCount() - start;
+        SupportLog(L"download attempt %d: status %d, from byte %lld, %lld bytes in %lu ms (%llu KB/s): %ls", retry + 1,
+                   d.status, d.offset, d.received, ms, ms ? static_cast<ULONGLONG>(d.received) * 1000 / ms / 1024 : 0,
+                   OutcomeText(outcome));
         if (outcome == NET_DONE) return TRUE;
-        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) return FALSE;
+        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) {
+            if (extras.pFailure) *extras.pFailure = d.failure;
+            return FALSE;
+        }
         PostInstallNotify(hWndNotify, INSTALL_NOTIFY_RETRYING, 0);
         d.bRetrying = TRUE;
-        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) return FALSE;
+        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) {
+            if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
+            return FALSE;
+        }
     }
 }

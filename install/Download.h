@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include "framework/BoundedText.h"
+#include "install/InstallWorker.h"
 
 // TRUE when name can be a file of its own inside a folder: not empty, under
 // PATH_CHARS characters, no separator, drive colon, wildcard or control
@@ -26,4 +27,22 @@ BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial
 // posted before a wait for another attempt and INSTALL_NOTIFY_DOWNLOADING
 // when bytes flow again. Ends early, keeping what came, once the install
 // stop signal is set. TRUE when the whole package stands at path.
-BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent);
+//
+// extras (all optional): counters the download keeps current for the
+// dialog's speed and time left; the manifest's size and installed size
+// and the installation folder, so that the disks are checked for room
+// before a byte is downloaded (with the size from the first reply when the
+// manifest names none); and where to say why it failed.
+struct CDownloadCounters {
+    volatile LONG nReceivedKiB = 0;  // of the package, partial file included
+    volatile LONG nTotalKiB = 0;     // 0 until a reply named the length
+};
+struct CDownloadExtras {
+    CDownloadCounters* pCounters = nullptr;
+    ULONGLONG nExpectedSize = 0;
+    ULONGLONG nInstalledSize = 0;
+    const wchar_t* pszInstallFolder = nullptr;
+    CInstallFailure* pFailure = nullptr;
+};
+BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
+                     const CDownloadExtras& extras = CDownloadExtras());

@@ -15,18 +15,41 @@
 #pragma once
 #include <windows.h>
 
-// Posted to the dialog window; wParam is one of the codes below. lParam is
-// the new percentage for INSTALL_NOTIFY_PROGRESS and 0 otherwise.
+// Posted to the dialog window; the low word of wParam is one of the codes
+// below. lParam is the new percentage for INSTALL_NOTIFY_PROGRESS; for
+// INSTALL_NOTIFY_FAILED the high word of wParam is the InstallFailure and
+// lParam its detail; 0 otherwise.
 #define WM_INSTALL_NOTIFY (WM_USER + 1)
 
 enum {
     INSTALL_NOTIFY_PROGRESS = 1,       // m_nDownloadPercent holds the new value
     INSTALL_NOTIFY_SETUP_STARTED = 2,  // the setup package is about to run
     INSTALL_NOTIFY_COMPLETE = 3,       // setup finished; options follow
-    INSTALL_NOTIFY_FAILED = 4,         // download or setup failed
+    INSTALL_NOTIFY_FAILED = 4,         // the manifest, download or setup failed
     INSTALL_NOTIFY_RETRYING = 5,       // the download waits to try again
     INSTALL_NOTIFY_DOWNLOADING = 6,    // bytes flow again after a retry
 };
+
+// Why an install run failed, as the person is told.
+enum InstallFailure : WORD {
+    FAILURE_OTHER = 0,
+    FAILURE_NETWORK = 1,  // no connection, time-outs, retries used up
+    FAILURE_SERVER = 2,   // an error status, a bad or refused manifest
+    FAILURE_VERIFY = 3,   // the package's size or hash, or the manifest's signature, is wrong
+    FAILURE_DISK = 4,     // too little space, or a write failed; detail: MAKELPARAM(needed MB, free MB)
+    FAILURE_UAC = 5,      // the elevation prompt was refused
+    FAILURE_SETUP = 6,    // the setup ended with a failure; detail: its exit code
+};
+
+struct CInstallFailure {
+    InstallFailure cause = FAILURE_OTHER;
+    DWORD detail = 0;
+};
+
+// A step's failure, kept in *pFailure when the caller asked for it.
+inline void SetInstallFailure(CInstallFailure* pFailure, InstallFailure cause, DWORD detail = 0) {
+    if (pFailure) *pFailure = {cause, detail};
+}
 
 // Manual-reset event, set by RequestInstallStop; waitable together with
 // other handles.
@@ -68,19 +91,20 @@ enum { INSTALL_STOP_GRACE_MS = 1500 };
 // with scripted steps. The worker never touches a control: it reads the
 // frozen install state and posts to the window captured at the start.
 // Exactly one of COMPLETE and FAILED is posted, as the last post, unless the
-// dialog ended first (then nothing is posted). The package is deleted in
-// every outcome (a setup left running after a stop holds its package open,
-// and the delete then fails without harm).
+// dialog ended first (then nothing is posted); FAILED carries the cause a
+// failing step left in pRun->m_failure. The package is deleted in every
+// outcome (a setup left running after a stop holds its package open, and
+// the delete then fails without harm).
 template <class TRun>
 DWORD RunInstallWorker(TRun* pRun) {
     const HWND hWnd = pRun->GetSafeHwnd();
-    // The manifest query started with the dialog may still run; without a
-    // package URL the download fails.
-    pRun->QueryUpgradeInfo(pRun->m_szDownloadUrl);
-    if (!pRun->DownloadFile(pRun->m_szDownloadUrl, pRun->m_szDownloadFile) || IsInstallStopping()) {
-        PostInstallNotify(hWnd, INSTALL_NOTIFY_FAILED, 0);
-    } else if (!pRun->RunSetup()) {
-        PostInstallNotify(hWnd, INSTALL_NOTIFY_FAILED, 0);
+    pRun->m_failure = CInstallFailure();
+    // The manifest query started with the dialog may still run: the package
+    // URL comes from it.
+    if (!pRun->QueryUpgradeInfo(pRun->m_szDownloadUrl) ||
+        !pRun->DownloadFile(pRun->m_szDownloadUrl, pRun->m_szDownloadFile) || IsInstallStopping() ||
+        !pRun->RunSetup()) {
+        PostInstallNotify(hWnd, MAKEWPARAM(INSTALL_NOTIFY_FAILED, pRun->m_failure.cause), pRun->m_failure.detail);
     } else if (EnterInstallFinishing()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_COMPLETE, 0);
         pRun->ApplyTaskbarOption();

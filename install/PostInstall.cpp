@@ -1,4 +1,5 @@
 #include "install/PostInstall.h"
+#include "install/SupportLog.h"
 #include "framework/afxreg.h"
 #include "framework/afxshell.h"
 #include "install/ProductNames.h"
@@ -30,7 +31,10 @@ BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]) 
 }
 
 BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion) {
-    if (bKeep) return TRUE;
+    if (bKeep) {
+        SupportLog(L"taskbar: the shortcut stays");
+        return TRUE;
+    }
 
     // Without the folder the shortcut's path would be relative to the
     // current drive: act on nothing rather than on some other file.
@@ -43,16 +47,19 @@ BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion) {
         // thread; only for the call, as the worker does not pump messages.
         CComSession com;
         ::ShellExecuteW(nullptr, L"TaskbarUnpin", path, nullptr, nullptr, SW_SHOW);
+        SupportLog(L"taskbar: unpinned %ls", path);
     } else {
-        ::DeleteFileW(path);
+        SupportLog(L"taskbar: %ls %ls", path, ::DeleteFileW(path) ? L"deleted" : L"not there");
     }
     return TRUE;
 }
 
 BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64) {
     CRegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, AutoRunKeyFor(bWow64), KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS)
+    if (key.Open(HKEY_LOCAL_MACHINE, AutoRunKeyFor(bWow64), KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS) {
+        SupportLog(L"start at logon: the Run key cannot be opened");
         return FALSE;
+    }
 
     wchar_t value[PATH_CHARS] = {};
     const BOOL bHadValue = key.QueryStringValue(VELMORA_RUN_VALUE, value) && value[0];
@@ -60,12 +67,17 @@ BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64) {
     if (bAutoRun) {
         // A path that does not fit is not written: it would name another file.
         wchar_t data[PATH_CHARS];
-        if (FormatRunCommand(folder, data)) key.SetStringValue(VELMORA_RUN_VALUE, data);
+        const BOOL bSet = FormatRunCommand(folder, data) && key.SetStringValue(VELMORA_RUN_VALUE, data) == ERROR_SUCCESS;
         wchar_t ini[PATH_CHARS];
-        if (FormatClientConfigPath(folder, ini))
-            ::WritePrivateProfileStringW(VELMORA_CONFIG_SECTION, VELMORA_CONFIG_AUTORUN, L"1", ini);
+        const BOOL bConfig = FormatClientConfigPath(folder, ini) &&
+                             ::WritePrivateProfileStringW(VELMORA_CONFIG_SECTION, VELMORA_CONFIG_AUTORUN, L"1", ini);
+        SupportLog(L"start at logon: Run value %ls, client setting %ls", bSet ? data : L"not written",
+                   bConfig ? L"on" : L"not written");
     } else if (bHadValue) {
         key.DeleteValue(VELMORA_RUN_VALUE);
+        SupportLog(L"start at logon: Run value deleted");
+    } else {
+        SupportLog(L"start at logon: off");
     }
     return TRUE;
 }

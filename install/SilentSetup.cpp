@@ -2,7 +2,9 @@
 #include "framework/afxfile.h"
 #include "framework/afxreg.h"
 #include "install/InstallWorker.h"
+#include "install/SupportLog.h"
 #include <cstring>
+#include <cwchar>
 
 BOOL IsUacEnabled() {
     CRegKey key;
@@ -30,13 +32,25 @@ void PrepareShellExecute(SHELLEXECUTEINFOW* sei, DWORD dwMajorVersion, const wch
 BOOL IsSetupExitSuccess(DWORD dwExitCode) { return dwExitCode == 0; }
 
 BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHARS]) {
+    // A quote would end the folder and start switches of its own.
+    if (wcschr(folder, L'"')) {
+        params[0] = L'\0';
+        return FALSE;
+    }
     return FormatWhole(params, L"/DIR=\"%ls\\\" /verysilent /norestart", folder);
 }
 
-BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion) {
+BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion,
+                         CInstallFailure* pFailure) {
     SHELLEXECUTEINFOW sei;
     PrepareShellExecute(&sei, dwMajorVersion, program, parameters);
-    if (!::ShellExecuteExW(&sei)) return FALSE;
+    SupportLog(L"setup: %ls %ls %ls", sei.lpVerb, program, parameters ? parameters : L"");
+    if (!::ShellExecuteExW(&sei)) {
+        const DWORD error = ::GetLastError();
+        SupportLog(L"setup: not started, error %lu", error);
+        SetInstallFailure(pFailure, error == ERROR_CANCELLED ? FAILURE_UAC : FAILURE_OTHER);
+        return FALSE;
+    }
 
     DWORD dwExitCode = SETUP_EXIT_UNKNOWN;
     CHandle process(sei.hProcess);
@@ -45,19 +59,28 @@ BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWOR
         // leave the setup to finish on its own.
         HANDLE handles[2] = {process, GetInstallStopEvent()};
         const DWORD dwWait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-        if (dwWait == WAIT_OBJECT_0 + 1) return FALSE;
+        if (dwWait == WAIT_OBJECT_0 + 1) {
+            SupportLog(L"setup: left running, the installer is closing");
+            SetInstallFailure(pFailure, FAILURE_OTHER);
+            return FALSE;
+        }
         if (dwWait == WAIT_FAILED) ::WaitForSingleObject(process, INFINITE);
         ::GetExitCodeProcess(process, &dwExitCode);
     }
-    return IsSetupExitSuccess(dwExitCode);
+    SupportLog(L"setup: exit code %lu (0x%08lX)", dwExitCode, dwExitCode);
+    if (IsSetupExitSuccess(dwExitCode)) return TRUE;
+    SetInstallFailure(pFailure, FAILURE_SETUP, dwExitCode);
+    return FALSE;
 }
 
-BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify) {
+BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify,
+                     CInstallFailure* pFailure) {
+    SetInstallFailure(pFailure, FAILURE_OTHER);
     const DWORD dwAttr = ::GetFileAttributesW(package);
     if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
     PostInstallNotify(hWndNotify, INSTALL_NOTIFY_SETUP_STARTED, 0);
 
     wchar_t params[COMMAND_CHARS];
     if (!FormatSetupParameters(folder, params)) return FALSE;
-    return ShellExecuteAndWait(package, params, dwMajorVersion);
+    return ShellExecuteAndWait(package, params, dwMajorVersion, pFailure);
 }

@@ -5,6 +5,7 @@
 #include "install/HttpText.h"
 #include "install/InstallWorker.h"
 #include "install/ManifestKey.h"
+#include "install/SupportLog.h"
 #include "framework/afxcrypt.h"
 #include "install/VendorServer.h"
 // RapidJSON's iterators derive from std::iterator, deprecated in C++17.
@@ -122,16 +123,25 @@ BOOL ReadOptionalCount(const rapidjson::Value& object, const char* name, BOOL* p
 }
 
 // The bytes of a manifest reply and, in a build with a key, of its
-// signature; each with the retry rule. FALSE when either cannot be had.
-BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb) {
+// signature; each with the retry rule. FALSE when either cannot be had,
+// with the reason: no reply at all, or the server's error.
+BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CInstallFailure* pFailure) {
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         CHttpOutcome outcome;
         const BOOL fetched = HttpGetBytes(url, body, pcb, &outcome);
         // Only a 200 carries the manifest: an error page is no manifest,
         // however it reads.
-        if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES) return fetched && outcome.status == 200;
-        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) return FALSE;
+        if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES) {
+            if (fetched && outcome.status == 200) return TRUE;
+            SupportLog(L"manifest: %ls: status %d", url, outcome.status);
+            SetInstallFailure(pFailure, outcome.status == 0 ? FAILURE_NETWORK : FAILURE_SERVER);
+            return FALSE;
+        }
+        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) {
+            SetInstallFailure(pFailure, FAILURE_OTHER);
+            return FALSE;
+        }
     }
 }
 
@@ -148,11 +158,12 @@ struct CUpgradeQuery {
     DWORD dwMajorVersion = 0;
     CUpgradeInfo info;
     BOOL bFound = FALSE;
+    CInstallFailure failure;
 };
 CUpgradeQuery s_query;
 
 DWORD WINAPI UpgradeQueryThread(LPVOID) {
-    s_query.bFound = QueryUpgrade(s_query.dwMajorVersion, &s_query.info);
+    s_query.bFound = QueryUpgrade(s_query.dwMajorVersion, &s_query.info, &s_query.failure);
     return 0;
 }
 
@@ -226,11 +237,13 @@ BOOL IsSignedManifestComplete(const CUpgradeInfo& info, LONGLONG nowUnix) {
     return info.package.bSize && info.package.bSha256 && (!info.bExpires || info.nExpires > nowUnix);
 }
 
-BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info) {
+BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFailure) {
     wchar_t request[URL_CHARS];
     BYTE manifest[kHttpBodyBytes];
     DWORD cbManifest = 0;
-    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, manifest, &cbManifest)) return FALSE;
+    SetInstallFailure(pFailure, FAILURE_OTHER);
+    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, manifest, &cbManifest, pFailure))
+        return FALSE;
 
     const BOOL bSigned = kManifestKeyBytes != 0;
     if (bSigned) {
@@ -240,16 +253,30 @@ BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info) {
         wchar_t sigRequest[URL_CHARS];
         BYTE signature[kHttpBodyBytes];
         DWORD cbSignature = 0;
-        if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path) ||
-            !FetchWithRetries(sigRequest, signature, &cbSignature) ||
-            !AfxVerifyRsaSha256(kManifestKey, kManifestKeyBytes, manifest, cbManifest, signature, cbSignature))
+        if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path)) return FALSE;
+        CInstallFailure sigFailure;
+        const BOOL fetched = FetchWithRetries(sigRequest, signature, &cbSignature, &sigFailure);
+        if (!fetched && sigFailure.cause == FAILURE_NETWORK) {
+            SetInstallFailure(pFailure, FAILURE_NETWORK);
             return FALSE;
+        }
+        if (!fetched ||
+            !AfxVerifyRsaSha256(kManifestKey, kManifestKeyBytes, manifest, cbManifest, signature, cbSignature)) {
+            SupportLog(L"manifest: the signature is %ls", fetched ? L"wrong" : L"missing");
+            SetInstallFailure(pFailure, FAILURE_VERIFY);
+            return FALSE;
+        }
     }
     wchar_t reply[kHttpTextChars] = {};
     CUpgradeInfo read;
     if (!DecodeHttpText(manifest, cbManifest, reply) || !ExtractUpgradeInfo(reply, &read) ||
-        (bSigned && !IsSignedManifestComplete(read, UnixNow())))
+        (bSigned && !IsSignedManifestComplete(read, UnixNow()))) {
+        SupportLog(L"manifest: refused (%lu bytes)", cbManifest);
+        SetInstallFailure(pFailure, FAILURE_SERVER);
         return FALSE;
+    }
+    SupportLog(L"manifest: %ls, size %llu, sha256 %ls, %ls", read.szUrl, read.package.nSize,
+               read.package.bSha256 ? L"given" : L"not given", bSigned ? L"signature valid" : L"unsigned build");
     *info = read;
     return TRUE;
 }
@@ -259,19 +286,28 @@ BOOL StartUpgradeQuery(DWORD osMajorVersion) {
     s_query.dwMajorVersion = osMajorVersion;
     s_query.info = CUpgradeInfo();
     s_query.bFound = FALSE;
+    s_query.failure = CInstallFailure();
     s_query.thread.Attach(::CreateThread(nullptr, 0, &UpgradeQueryThread, nullptr, 0, nullptr));
     return s_query.thread.IsValid();
 }
 
-BOOL AwaitUpgradeQuery(CUpgradeInfo* info) {
+BOOL AwaitUpgradeQuery(CUpgradeInfo* info, CInstallFailure* pFailure) {
     if (s_query.thread.IsValid()) {
         HANDLE handles[2] = {s_query.thread, GetInstallStopEvent()};
-        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) return FALSE;
+        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            SetInstallFailure(pFailure, FAILURE_OTHER);
+            return FALSE;
+        }
     }
-    if (!s_query.bFound) return FALSE;
+    if (!s_query.bFound) {
+        if (pFailure) *pFailure = s_query.failure;
+        return FALSE;
+    }
     *info = s_query.info;
     return TRUE;
 }
+
+BOOL HasUpgradeQueryFailed() { return s_query.thread.IsValid() && !IsThreadRunning(s_query.thread) && !s_query.bFound; }
 
 BOOL EndUpgradeQuery(DWORD dwGraceMs) {
     if (!IsThreadRunning(s_query.thread)) return TRUE;

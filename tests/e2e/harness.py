@@ -31,6 +31,8 @@ TIME_SCALE = 10
 
 # The installer window's title.
 WINDOW_TITLE = "Velmora安装向导"
+FAILED_TITLE = "安装失败"
+IDCANCEL, IDRETRY = 2, 4  # the failure box's buttons
 
 
 def resource_ids(path=os.path.join(SOURCE, "res", "resource.h")):
@@ -118,6 +120,10 @@ class Session:
     def click(self, target, title=WINDOW_TITLE):
         """Left click by real mouse input: a control ID, or "x,y" in client pixels."""
         return self.probe("click", title, str(target))[0] == 0
+
+    def command(self, control_id, title=WINDOW_TITLE):
+        """A button's click sent as WM_COMMAND, as any program may, even to a disabled button."""
+        return self.probe("command", title, str(control_id))[0] == 0
 
     def type_text(self, control_id, text, title=WINDOW_TITLE):
         return self.probe("type", title, str(control_id), text)[0] == 0
@@ -219,6 +225,22 @@ class TestCase(unittest.TestCase):
         does not, the test fails and the installer is stopped."""
         if not wait_ended(proc, seconds):
             self.fail("the installer was still running after %s s (now stopped)" % seconds)
+
+    def failure_box(self, s, code, timeout_ms=30000):
+        """The install-failed box shows with "错误代码：<code>" and the log's
+        path; gives its whole text."""
+        self.assertIsNotNone(s.wait_window(FAILED_TITLE, timeout_ms), "no install-failed box")
+        text = "\n".join(c["text"] for c in s.tree(FAILED_TITLE)["children"])
+        self.assertIn("\n\n错误代码：%s\n" % code, text)
+        self.assertIn("VelmoraInstaller.log", text)
+        return text
+
+    def expect_failure_box(self, s, proc, code):
+        """The install-failed box names code; Cancel ends the program."""
+        text = self.failure_box(s, code)
+        s.click(IDCANCEL, title=FAILED_TITLE)
+        self.assert_ended(proc)
+        return text
 
 
 class Image:

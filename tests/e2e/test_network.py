@@ -17,7 +17,6 @@ sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from fault_server import FaultServer  # noqa: E402
 
 PORT = harness.server_port()
-FAILED_TITLE = "安装失败"
 RETRYING = "网络连接不稳定，正在重试..."
 ETAG = "7a41-velmora"
 STANDIN_LOG = "velmora-standin.log"
@@ -71,11 +70,6 @@ class NetworkTest(harness.TestCase):
             time.sleep(0.1)
         return predicate()
 
-    def expect_failure_box(self, s, proc):
-        self.assertIsNotNone(s.wait_window(FAILED_TITLE, 30000), "no install-failed box")
-        s.click(1, title=FAILED_TITLE)  # OK
-        self.assert_ended(proc)
-
     def expect_finish_page(self, s, proc):
         self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
         self.assertIn("done 0", read_text(s.c_drive(STANDIN_LOG)), "the downloaded package ran")
@@ -109,13 +103,13 @@ class NetworkTest(harness.TestCase):
             proc = self.start(s)
             t0 = time.monotonic()
             s.click(RES.IDC_BTN_INSTALL)
-            self.assertIsNotNone(s.wait_window(FAILED_TITLE, 30000), "no install-failed box")
+            self.failure_box(s, "E-NET")
             elapsed = time.monotonic() - t0
         # Every back-off was waited (each at least three quarters of its
         # figure), and no more than the whole budget plus Wine's overhead.
         self.assertGreaterEqual(elapsed, BACKOFF_SECONDS * 0.75)
         self.assertLess(elapsed, BACKOFF_SECONDS * 1.25 + 3)
-        s.click(1, title=FAILED_TITLE)
+        s.click(harness.IDCANCEL, title=harness.FAILED_TITLE)
         self.assert_ended(proc)
         self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)), "the setup never ran")
 
@@ -180,7 +174,7 @@ class NetworkTest(harness.TestCase):
                 server.script(vendor.PACKAGE_PATH, status=status, body=page, etag=ETAG)
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)
-                self.expect_failure_box(s, proc)
+                self.expect_failure_box(s, proc, "E-SRV")
                 self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)), "nothing ran")
                 staged = os.listdir(s.staging())
                 self.assertNotIn("velmora.exe", staged)

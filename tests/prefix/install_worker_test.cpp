@@ -57,7 +57,7 @@ public:
         if (download != kNoPackage) return ::CopyFileW(packageSource.c_str(), path, FALSE);
         return TRUE;
     }
-    BOOL RunSetup() { return RunSetupPackage(m_szDownloadFile, m_szInstallDir, major, m_hWnd); }
+    BOOL RunSetup() { return RunSetupPackage(m_szDownloadFile, m_szInstallDir, major, m_hWnd, &m_failure); }
     // Can hold the worker in its options until the stop comes (at most
     // 10 s), as when Finish is pressed meanwhile.
     BOOL ApplyTaskbarOption() {
@@ -70,6 +70,7 @@ public:
     wchar_t m_szInstallDir[PATH_CHARS] = {};
     wchar_t m_szDownloadUrl[URL_CHARS] = {};
     wchar_t m_szDownloadFile[PATH_CHARS] = {};
+    CInstallFailure m_failure;
     DWORD major = SystemMajorVersion();
     BOOL bKeepTaskbar = FALSE;
     BOOL bAutoRun = TRUE;

@@ -227,8 +227,12 @@ CNotifySink::~CNotifySink() { ::DestroyWindow(m_hWnd); }
 
 LRESULT CALLBACK CNotifySink::Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_INSTALL_NOTIFY) {
-        if (auto* self = reinterpret_cast<CNotifySink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA)))
-            self->m_posts.emplace_back(wParam, lParam);
+        if (auto* self = reinterpret_cast<CNotifySink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA))) {
+            // The code is the low word; a failure's cause rides in the high word.
+            self->m_posts.emplace_back(LOWORD(wParam), lParam);
+            if (LOWORD(wParam) == INSTALL_NOTIFY_FAILED)
+                self->m_failure = {static_cast<InstallFailure>(HIWORD(wParam)), static_cast<DWORD>(lParam)};
+        }
         return 0;
     }
     return ::DefWindowProcW(hWnd, msg, wParam, lParam);

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
+#include "install/InstallWorker.h"
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,9 +109,12 @@ public:
     // PROGRESS posts and forgets every post.
     std::vector<int> TakeProgress();
     void Clear() { m_posts.clear(); }
+    // The cause and detail of the last INSTALL_NOTIFY_FAILED.
+    CInstallFailure Failure() const { return m_failure; }
 
 private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND m_hWnd = nullptr;
     std::vector<std::pair<WPARAM, LPARAM>> m_posts;
+    CInstallFailure m_failure;
 };

@@ -260,6 +260,11 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"find") { printf("%lu\n", (unsigned long)(UINT_PTR)top); return 0; }
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
+    if (cmd == L"command" && argc > 3) {  // a button's click as a message, whatever its state
+        const int id = _wtoi(argv[3]);
+        SendMessageW(top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(top, id));
+        return 0;
+    }
     if (cmd == L"shot" && argc > 3) return Shot(top, argv[3]);
     if (cmd == L"click" && argc > 3) return Click(top, argv[3]);
     if (cmd == L"type" && argc > 4) return Type(top, _wtoi(argv[3]), argv[4]);
