@@ -40,12 +40,32 @@ BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHAR
     return FormatWhole(params, L"/DIR=\"%ls\\\" /verysilent /norestart", folder);
 }
 
+namespace {
+
+// ShellExecuteExW; a test build refuses the elevation prompt, as a person
+// may, while the file VELMORA_TEST_REFUSE_ELEVATION names exists: Wine
+// shows no prompt to refuse.
+BOOL StartProgram(SHELLEXECUTEINFOW* sei) {
+#ifdef VELMORA_TEST_SEAMS
+    wchar_t flag[PATH_CHARS];
+    const DWORD n = ::GetEnvironmentVariableW(L"VELMORA_TEST_REFUSE_ELEVATION", flag, PATH_CHARS);
+    if (n > 0 && n < PATH_CHARS && wcscmp(sei->lpVerb, L"runas") == 0 &&
+        ::GetFileAttributesW(flag) != INVALID_FILE_ATTRIBUTES) {
+        ::SetLastError(ERROR_CANCELLED);
+        return FALSE;
+    }
+#endif
+    return ::ShellExecuteExW(sei);
+}
+
+}  // namespace
+
 BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion,
                          CInstallFailure* pFailure) {
     SHELLEXECUTEINFOW sei;
     PrepareShellExecute(&sei, dwMajorVersion, program, parameters);
     SupportLog(L"setup: %ls %ls %ls", sei.lpVerb, program, parameters ? parameters : L"");
-    if (!::ShellExecuteExW(&sei)) {
+    if (!StartProgram(&sei)) {
         const DWORD error = ::GetLastError();
         SupportLog(L"setup: not started, error %lu", error);
         SetInstallFailure(pFailure, error == ERROR_CANCELLED ? FAILURE_UAC : FAILURE_OTHER);
