@@ -135,7 +135,10 @@ BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* p
         if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES) {
             if (fetched && outcome.status == 200) return TRUE;
             SupportLog(L"manifest: %ls: status %d", url, outcome.status);
-            SetInstallFailure(pFailure, outcome.status == 0 ? FAILURE_NETWORK : FAILURE_SERVER);
+            // No reply, or one cut short, is the network's fault; an error
+            // status or a reply without its length the server's.
+            const BOOL bNetwork = outcome.status == 0 || (outcome.outcome == NET_TRANSIENT && outcome.status < 300);
+            SetInstallFailure(pFailure, bNetwork ? FAILURE_NETWORK : FAILURE_SERVER);
             return FALSE;
         }
         if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) {

@@ -22,6 +22,7 @@ TEST_F(DiskFullDownload, FailedWritesFailTheDownloadAndKeepOnlyWrittenBytes) {
     ASSERT_LT(limit, kPackageSize);
     server.Script("/pkg", "etag=v1", package);
     EXPECT_FALSE(Download());
+    EXPECT_EQ(FAILURE_DISK, failure.cause);
     const std::string partial = ReadFileBytes(scratch.Dl(L"v1.partial"));
     EXPECT_EQ(limit, partial.size());
     EXPECT_TRUE(partial == package.substr(0, partial.size()));

@@ -110,22 +110,27 @@ TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
 TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
     const std::string good = R"({"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})";
     const std::string longUrl = "http://d/" + std::string(247, 'a');  // 256 characters
-    struct Case { const char* name; std::string options; std::string body; } cases[] = {
-        {"404", "status=404", good},
-        {"403 whose body reads as a manifest", "status=403", good},
-        {"503 for good, whose body reads as a manifest", "status=503", good},
-        {"no Content-Length", "chunked=1", good},
-        {"dropped", "drop_after=20", good},
-        {"code 101", "", R"({"code":101,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})"},
-        {"no versionCode", "", R"({"code":100,"result":{"version":"1","downloadUrl":"http://d/p.exe"}})"},
+    // The cause is what the person is told: the network's or the server's.
+    struct Case { const char* name; std::string options; std::string body; InstallFailure cause; } cases[] = {
+        {"404", "status=404", good, FAILURE_SERVER},
+        {"403 whose body reads as a manifest", "status=403", good, FAILURE_SERVER},
+        {"503 for good, whose body reads as a manifest", "status=503", good, FAILURE_SERVER},
+        {"no Content-Length", "chunked=1", good, FAILURE_SERVER},
+        {"dropped", "drop_after=20", good, FAILURE_NETWORK},
+        {"code 101", "", R"({"code":101,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})",
+         FAILURE_SERVER},
+        {"no versionCode", "", R"({"code":100,"result":{"version":"1","downloadUrl":"http://d/p.exe"}})",
+         FAILURE_SERVER},
         {"URL of 256 characters", "", R"({"code":"100","result":{"version":"1","versionCode":1,"downloadUrl":")" +
-                                          longUrl + "\"}}"},
+                                          longUrl + "\"}}", FAILURE_SERVER},
     };
     for (const Case& c : cases) {
         server.Script(kManifestPath, c.options, c.body);
         CUpgradeInfo info;
-        EXPECT_FALSE(QueryUpgrade(6, &info)) << c.name;
+        CInstallFailure failure;
+        EXPECT_FALSE(QueryUpgrade(6, &info, &failure)) << c.name;
         EXPECT_STREQ(L"", info.szUrl) << c.name;
+        EXPECT_EQ(c.cause, failure.cause) << c.name;
     }
     server.Script(kManifestPath, "", good);
     CUpgradeInfo info;
@@ -261,13 +266,14 @@ TEST_F(FaultDownload, ErrorRepliesAreNeverThePackage) {
         {"Content-Length 0", "", 1},
         {"Content-Length 0 with an ETag", "etag=v1", 1},
         {"no Content-Length", "chunked=1", 1},
-    };
+    };  // each the server's fault
     for (const Case& c : cases) {
         server.Reset();
         server.Script("/pkg", c.options, c.options.empty() || c.options == "etag=v1" ? "" : "<html>error page</html>");
         EXPECT_FALSE(Download()) << c.name;
         EXPECT_TRUE(ListFolder(scratch.Dl()).empty()) << c.name;
         EXPECT_EQ(c.requests, server.Requests().size()) << c.name;
+        EXPECT_EQ(FAILURE_SERVER, failure.cause) << c.name;
     }
     EXPECT_FALSE(Download(L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
     EXPECT_FALSE(Download(L""));
@@ -302,12 +308,21 @@ TEST_F(FaultDownload, AnInterruptedRunIsResumedByTheNextRun) {
 
 TEST_F(FaultDownload, TransientFaultsForGoodKeepThePartialFile) {
     const std::string partial = package.substr(0, 4000000);
-    WriteFileBytes(scratch.Dl(L"v1.partial"), partial);
-    server.Script("/pkg", "status=500", "busy");
-    EXPECT_FALSE(Download());
-    EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"v1.partial")) == partial);
-    EXPECT_EQ(std::vector<std::wstring>{L"v1.partial"}, ListFolder(scratch.Dl()));
-    EXPECT_EQ(1u + DOWNLOAD_RETRIES, server.Requests().size());
+    // The person is told whose fault it was: the server's error, or the network's drops.
+    struct Case { const char* name; std::string options; std::string body; InstallFailure cause; } cases[] = {
+        {"500 for good", "status=500", "busy", FAILURE_SERVER},
+        {"dropped for good", "etag=v1&drop_after=100", package, FAILURE_NETWORK},
+    };
+    for (const Case& c : cases) {
+        server.Reset();
+        WriteFileBytes(scratch.Dl(L"v1.partial"), partial);
+        server.Script("/pkg", c.options, c.body);
+        EXPECT_FALSE(Download()) << c.name;
+        EXPECT_EQ(c.cause, failure.cause) << c.name;
+        EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"v1.partial")).compare(0, partial.size(), partial) == 0) << c.name;
+        EXPECT_EQ(std::vector<std::wstring>{L"v1.partial"}, ListFolder(scratch.Dl())) << c.name;
+        EXPECT_EQ(1u + DOWNLOAD_RETRIES, server.Requests().size()) << c.name;
+    }
 }
 
 TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {

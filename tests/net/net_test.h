@@ -40,7 +40,10 @@ protected:
         package = PackageBytes(kPackageSize, 11);
     }
     BOOL Download(const std::wstring& url) {
-        return DownloadPackage(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent);
+        CDownloadExtras extras;
+        extras.pFailure = &failure;
+        failure = CInstallFailure();
+        return DownloadPackage(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent, extras);
     }
     BOOL Download() { return Download(server.Url("/pkg")); }
     std::string Package() const { return ReadFileBytes(scratch.Dl(L"velmora.exe")); }
@@ -49,4 +52,5 @@ protected:
     CScratch scratch;
     CNotifySink sink;
     int percent = 0;
+    CInstallFailure failure;  // why the last Download failed
 };

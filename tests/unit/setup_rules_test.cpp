@@ -23,4 +23,8 @@ TEST(SetupParameters, QuoteTheFolderWithATrailingBackslash) {
     const std::wstring tooLong = L"C:\\" + std::wstring(500, L'd');  // 537 characters with the switches
     EXPECT_FALSE(FormatSetupParameters(tooLong.c_str(), params));
     EXPECT_STREQ(L"", params);
+
+    // A quote would close the folder and add switches of its own.
+    EXPECT_FALSE(FormatSetupParameters(L"C:\\x\" /LOG=\"C:\\y", params));
+    EXPECT_STREQ(L"", params);
 }
