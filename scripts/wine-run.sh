@@ -9,6 +9,10 @@
 #                           Windows version (winecfg -v VER, e.g. winxp).
 #   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
 #   VELMORA_DISPLAY=:N      use this X display.
+#   VELMORA_DLL_OVERRIDES=O more Wine DLL overrides, appended to the ones set
+#                           here: e.g. "version,uxtheme=n,b" makes Wine look
+#                           for those DLLs in the program's folder first, as
+#                           Windows does (the DLL-planting tests).
 # Exits with the program's exit status. On any exit, also by SIGTERM, SIGINT
 # or SIGHUP, it stops the program, removes its prefix copy and stops the
 # Xvfb it started itself.
@@ -36,7 +40,7 @@ base=$build/wine/prefix
 bash "$here/wine-prefix.sh" "$base" || exit 1
 
 export WINEDEBUG=-all WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=${VELMORA_DLL_OVERRIDES:+;$VELMORA_DLL_OVERRIDES}"
 
 prefix=${VELMORA_PREFIX:-$base}
 if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then

@@ -82,10 +82,11 @@ class Session:
         self.procs.append(p)
         return p
 
-    def run(self, program, *args, timeout=60):
-        """Runs a Windows program to its end; returns (exit code, stdout text)."""
+    def run(self, program, *args, timeout=60, env=None):
+        """Runs a Windows program to its end (env: extra variables); returns
+        (exit code, stdout text)."""
         p = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, program, *args],
-                           env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+                           env=self.env(env), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         return p.returncode, p.stdout.decode("utf-8", "replace")
 
     def start_installer(self, env=None):
