@@ -24,7 +24,7 @@ sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from fault_server import FaultServer  # noqa: E402
 
 PORT = harness.server_port()
-FAILED_TITLE = "安装失败"
+FAILED_TITLE = harness.FAILED_TITLE
 FOLDER_FAILED_TITLE = "无法创建下载目录"
 STANDIN_LOG = "velmora-standin.log"
 ETAG = "9d2e-velmora"
@@ -140,7 +140,7 @@ class TrustTest(harness.TestCase):
     def end(self, s, proc, result):
         """Ends the installer from the page or box result names."""
         if result == "failed":
-            s.click(1, title=FAILED_TITLE)  # OK
+            s.click(harness.IDCANCEL, title=FAILED_TITLE)
         else:
             s.probe("close", harness.WINDOW_TITLE)  # as Alt+F4: no launcher
         self.assert_ended(proc)
@@ -251,6 +251,7 @@ class TrustTest(harness.TestCase):
                     self.assertIn("done 0", log)
                 else:
                     self.assertEqual("failed", result)
+                    self.failure_box(s, "E-VERIFY")
                     self.assertNotIn("start", log, "the package ran")
                     self.assertEqual([], [n for n in os.listdir(s.staging()) if n.startswith("velmora")],
                                      "the package is deleted")
@@ -311,13 +312,15 @@ class TrustTest(harness.TestCase):
         flipped[len(flipped) // 2] ^= 0x01
         other_path = "/download/other-setup.exe"
         moved = vendor.manifest("http://127.0.0.1:%d%s" % (PORT, other_path), package=genuine)
+        # A wrong or missing signature is a failed check; a signed manifest
+        # that is out of date or incomplete, one the server should not serve.
         cases = (("valid", good, True, "finished"),
-                 ("one byte of the signature changed", good, bytes(flipped), "failed"),
-                 ("no signature (404)", good, False, "failed"),
-                 ("expired a minute ago", vendor.manifest(url, package=genuine, expires_in=-60), True, "failed"),
-                 ("without sha256", vendor.manifest(url, package=genuine, sha256=None), True, "failed"),
-                 ("without size", vendor.manifest(url, package=genuine, size=None), True, "failed"),
-                 ("changed after signing", moved, vendor.sign(good), "failed"))
+                 ("one byte of the signature changed", good, bytes(flipped), "E-VERIFY"),
+                 ("no signature (404)", good, False, "E-VERIFY"),
+                 ("expired a minute ago", vendor.manifest(url, package=genuine, expires_in=-60), True, "E-SRV"),
+                 ("without sha256", vendor.manifest(url, package=genuine, sha256=None), True, "E-SRV"),
+                 ("without size", vendor.manifest(url, package=genuine, size=None), True, "E-SRV"),
+                 ("changed after signing", moved, vendor.sign(good), "E-VERIFY"))
         for name, document, signature, expected in cases:
             with self.subTest(name), FaultServer(PORT) as server, harness.Session() as s:
                 self.site(server, package=genuine, document=document, signature=signature)
@@ -325,8 +328,9 @@ class TrustTest(harness.TestCase):
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)
                 result = self.outcome(s)
-                self.assertEqual(expected, result)
-                if expected == "failed":
+                self.assertEqual("finished" if expected == "finished" else "failed", result)
+                if expected != "finished":
+                    self.failure_box(s, expected)
                     self.assertEqual([], self.package_requests(server), "no package was asked for")
                     self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)))
                 self.end(s, proc, result)
