@@ -14,7 +14,6 @@
 #include "install/VendorServer.h"
 #include <shellapi.h>
 #include <cwchar>
-#include <vector>
 
 namespace {
 
@@ -66,10 +65,11 @@ BOOL CInstallerDlg::ReadInstallFolder(wchar_t (&folder)[PATH_CHARS]) {
     // A text too long for the buffer would be checked, and used, cut off.
     if (m_editInstallDir.GetWindowTextLength() >= static_cast<int>(PATH_CHARS)) return FALSE;
     m_editInstallDir.GetWindowText(folder);
-    const DWORD cch = ::GetLogicalDriveStringsW(0, nullptr);
-    std::vector<wchar_t> drives(cch + 2, L'\0');  // stays an empty list if the call fails
-    ::GetLogicalDriveStringsW(cch, drives.data());
-    if (!IsInstallFolderAccepted(folder, drives.data())) return FALSE;
+    // "A:\" to "Z:\", each with its NUL, and the list's own NUL; an empty
+    // list when the call fails.
+    wchar_t drives[26 * 4 + 2] = {};
+    if (::GetLogicalDriveStringsW(ARRAYSIZE(drives) - 1, drives) >= ARRAYSIZE(drives) - 1) drives[0] = L'\0';
+    if (!IsInstallFolderAccepted(folder, drives)) return FALSE;
     CleanInstallFolder(folder);
     return TRUE;
 }

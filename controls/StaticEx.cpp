@@ -1,15 +1,14 @@
 #include "controls/StaticEx.h"
 #include <cwchar>
 
-std::vector<CString> WrapLabelText(const CString& text, int width,
-                                   const std::function<int(const CString&)>& measureWidth) {
-    std::vector<CString> lines;
+CArray<CString> WrapLabelText(const CString& text, int width, CFunctionRef<int(const CString&)> measureWidth) {
+    CArray<CString> lines;
     CString line;
     for (int i = 0; i < text.GetLength(); ++i) {
         const wchar_t c = text[i];
         if (c == L'\r') continue;
         if (c == L'\n') {
-            lines.push_back(line);
+            lines.Add(line);
             line.Empty();
             continue;
         }
@@ -18,12 +17,12 @@ std::vector<CString> WrapLabelText(const CString& text, int width,
         // (clipped): breaking before it again would never end.
         if (line.GetLength() > 1 && measureWidth(line) > width) {
             line.Truncate(line.GetLength() - 1);
-            lines.push_back(line);
+            lines.Add(line);
             line.Empty();
             line += c;
         }
     }
-    lines.push_back(line);
+    lines.Add(line);
     return lines;
 }
 
@@ -120,12 +119,12 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
         return 0;
     }
 
-    const std::vector<CString> lines = WrapLabelText(m_strText, rcLine.Width(), [pDC](const CString& s) {
+    const CArray<CString> lines = WrapLabelText(m_strText, rcLine.Width(), [pDC](const CString& s) {
         CRect rc;
         pDC->DrawText(s, s.GetLength(), &rc, DT_CALCRECT | DT_SINGLELINE);
         return rc.Width();
     });
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (int i = 0; i < lines.GetSize(); ++i) {
         const CString& line = lines[i];
         if (i == 0 && m_nPrefixLen > 0 && m_nPrefixLen < line.GetLength())
             DrawPrefixedLine(pDC, line, rcLine, nFormat);
@@ -135,7 +134,7 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
     }
 
     // Grow to the lines; never shrink, keep position and width.
-    const int total = LabelTextHeight(static_cast<int>(lines.size()), lineH, m_nLineSpacing);
+    const int total = LabelTextHeight(lines.GetSize(), lineH, m_nLineSpacing);
     CRect rc;
     GetWindowRect(&rc);
     if (rc.Height() < total) {

@@ -4,15 +4,13 @@
 // to the mouse like a link.
 #pragma once
 #include "controls/SkinCtrl.h"
-#include <functional>
-#include <vector>
+#include "framework/afxcoll.h"
 
 // Breaks text into lines no wider than width as measured by measureWidth:
 // CR is dropped, LF ends a line, and a line breaks before the character that
 // would overflow it. A character wider than the whole line stands alone on
 // its line. The last line may be empty (text ending in LF, or no text).
-std::vector<CString> WrapLabelText(const CString& text, int width,
-                                   const std::function<int(const CString&)>& measureWidth);
+CArray<CString> WrapLabelText(const CString& text, int width, CFunctionRef<int(const CString&)> measureWidth);
 // Height that nLines lines of lineH pixels with nSpacing between them need.
 int LabelTextHeight(int nLines, int lineH, int nSpacing);
 

@@ -29,6 +29,6 @@ BOOL CFont::CreateDerivedFont(HFONT hBase, int nHeight, int nWeight, const wchar
     if (nWeight != -1) lf.lfWeight = nWeight;
     if (nWidth != 0) lf.lfWidth = nWidth;
     if (bUnderline) lf.lfUnderline = TRUE;
-    if (pszFace) wcsncpy_s(lf.lfFaceName, _countof(lf.lfFaceName), pszFace, _TRUNCATE);
+    if (pszFace) wcsncpy_s(lf.lfFaceName, ARRAYSIZE(lf.lfFaceName), pszFace, _TRUNCATE);
     return CreateFontIndirect(&lf);
 }

@@ -1,29 +1,41 @@
 #include "framework/afxwnd.h"
-#include <map>
-#include <memory>
+#include "framework/afxcoll.h"
 
 namespace {
-
-// Handle-to-object map of the windows bound to objects. Every window of this
-// program lives on the user-interface thread, so one map serves.
-std::map<HWND, CWnd*>& PermanentMap() {
-    static std::map<HWND, CWnd*> map;
-    return map;
-}
 
 // Wrapper objects handed out for windows no object is bound to (a dialog
 // item without member, a parent). They never own their window.
 struct TempWnd : CWnd {
     ~TempWnd() override { m_hWnd = nullptr; }
 };
-std::map<HWND, std::unique_ptr<TempWnd>>& TempMap() {
-    static std::map<HWND, std::unique_ptr<TempWnd>> map;
-    return map;
-}
+
+// Handle-to-object maps: the windows bound to objects, and the wrappers
+// handed out, kept until the program ends. Every window of this program
+// lives on the user-interface thread, so one of each serves; a dialog has
+// a few dozen windows, so a search from the start is quick enough.
+struct HandleMaps {
+    struct Permanent { HWND hWnd; CWnd* pWnd; };
+    CArray<Permanent> permanent;
+    CArray<TempWnd*> temp;
+    ~HandleMaps() {
+        for (TempWnd* p : temp) delete p;
+    }
+    int FindPermanent(HWND hWnd) const {
+        for (int i = 0; i < permanent.GetSize(); ++i)
+            if (permanent[i].hWnd == hWnd) return i;
+        return -1;
+    }
+    int FindTemp(HWND hWnd) const {
+        for (int i = 0; i < temp.GetSize(); ++i)
+            if (temp[i]->m_hWnd == hWnd) return i;
+        return -1;
+    }
+};
+HandleMaps s_maps;
 
 // The message being handled, for Default().
 struct CurrentMsg { HWND hWnd; UINT message; WPARAM wParam; LPARAM lParam; };
-thread_local CurrentMsg t_current{};
+CurrentMsg s_current{};
 
 }  // namespace
 
@@ -32,28 +44,40 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    auto it = PermanentMap().find(hWnd);
-    return it == PermanentMap().end() ? nullptr : it->second;
+    const int i = s_maps.FindPermanent(hWnd);
+    return i < 0 ? nullptr : s_maps.permanent[i].pWnd;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
     if (!hWnd) return nullptr;
     if (CWnd* p = FromHandlePermanent(hWnd)) return p;
-    auto& temp = TempMap();
-    auto& slot = temp[hWnd];
-    if (!slot) slot.reset(new TempWnd);
-    slot->m_hWnd = hWnd;
-    return slot.get();
+    const int i = s_maps.FindTemp(hWnd);
+    if (i >= 0) return s_maps.temp[i];
+    TempWnd* p = new (std::nothrow) TempWnd;
+    if (!p) return nullptr;
+    p->m_hWnd = hWnd;
+    if (s_maps.temp.Add(p)) return p;
+    delete p;
+    return nullptr;
 }
 
 void CWnd::Attach(HWND hWnd) {
     m_hWnd = hWnd;
-    PermanentMap()[hWnd] = this;
-    TempMap().erase(hWnd);
+    const int i = s_maps.FindPermanent(hWnd);
+    if (i >= 0)
+        s_maps.permanent[i].pWnd = this;
+    else
+        s_maps.permanent.Add({hWnd, this});
+    const int t = s_maps.FindTemp(hWnd);
+    if (t >= 0) {
+        delete s_maps.temp[t];
+        s_maps.temp.RemoveAt(t);
+    }
 }
 
 void CWnd::Detach() {
-    if (m_hWnd) PermanentMap().erase(m_hWnd);
+    const int i = m_hWnd ? s_maps.FindPermanent(m_hWnd) : -1;
+    if (i >= 0) s_maps.permanent.RemoveAt(i);
     m_hWnd = nullptr;
 }
 
@@ -92,7 +116,7 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::Default() {
-    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
+    return DefWindowProc(s_current.message, s_current.wParam, s_current.lParam);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -176,10 +200,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd) return ::DefWindowProcW(hWnd, message, wParam, lParam);
-    const CurrentMsg saved = t_current;
-    t_current = {hWnd, message, wParam, lParam};
+    const CurrentMsg saved = s_current;
+    s_current = {hWnd, message, wParam, lParam};
     LRESULT r = pWnd->WindowProc(message, wParam, lParam);
-    t_current = saved;
+    s_current = saved;
     if (message == WM_NCDESTROY) {
         // The window is gone: give back the original procedure and unbind.
         if (pWnd->m_pfnSuper)
@@ -209,8 +233,8 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags) { return Modify
 BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags) { return ModifyLong(m_hWnd, GWL_EXSTYLE, dwRemove, dwAdd, nFlags); }
 
 void CWnd::GetWindowText(CString& str) const {
-    int n = ::GetWindowTextLengthW(m_hWnd);
-    std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
-    n = ::GetWindowTextW(m_hWnd, &buf[0], n + 1);
-    str = CString(buf.c_str(), n);
+    const int n = ::GetWindowTextLengthW(m_hWnd);
+    wchar_t* buf = new (std::nothrow) wchar_t[n + 1];
+    str = buf ? CString(buf, ::GetWindowTextW(m_hWnd, buf, n + 1)) : CString();
+    delete[] buf;
 }

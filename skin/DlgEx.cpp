@@ -114,7 +114,7 @@ BOOL CDlgEx::UpdateRegion() {
         CDC dc;
         dc.CreateCompatibleDC(nullptr);
         CSelectGuard back(&dc, m_bmpBack.m_hObject);
-        const std::vector<POINT> removed = SkinCornerKeyPixels(
+        const CArray<POINT> removed = SkinCornerKeyPixels(
             rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight,
             [&dc](int x, int y) { return dc.GetPixel(x, y) == SKIN_KEY_COLOR; });
         for (const POINT& p : removed) {

@@ -9,55 +9,54 @@ SkinBlit Stretch(int x, int y, int dx, int dy, int sx, int sy, int sdx, int sdy)
 
 }  // namespace
 
-std::vector<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch) {
-    std::vector<SkinBlit> v;
+CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch) {
+    CArray<SkinBlit> v;
     if (!bStretch) {
-        v.push_back(Copy(0, 0, W, H, 0, 0));
+        v.Add(Copy(0, 0, W, H, 0, 0));
         if (c == -1) {
-            v.push_back(Copy(W - b, 0, b, b, bw - b, 0));
-            v.push_back(Stretch(W - b, b, b, H - 2 * b, bw - b, b, b, bh - 2 * b));
+            v.Add(Copy(W - b, 0, b, b, bw - b, 0));
+            v.Add(Stretch(W - b, b, b, H - 2 * b, bw - b, b, b, bh - 2 * b));
         } else {
-            v.push_back(Copy(W - b, 0, b, c, bw - b, 0));
-            v.push_back(Stretch(W - b, c, b, H - c - b, bw - b, c, b, bh - c - b));
+            v.Add(Copy(W - b, 0, b, c, bw - b, 0));
+            v.Add(Stretch(W - b, c, b, H - c - b, bw - b, c, b, bh - c - b));
         }
     } else if (c == -1) {
-        v.push_back(Copy(0, 0, b, b, 0, 0));
-        v.push_back(Stretch(b, 0, W - 2 * b, b, b, 0, bw - 2 * b, b));
-        v.push_back(Copy(W - b, 0, b, b, bw - b, 0));
-        v.push_back(Stretch(0, b, b, H - 2 * b, 0, b, b, bh - 2 * b));
-        v.push_back(Stretch(W - b, b, b, H - 2 * b, bw - b, b, b, bh - 2 * b));
-        v.push_back(Stretch(b, b, W - 2 * b, H - 2 * b, b, b, bw - 2 * b, bh - 2 * b));
+        v.Add(Copy(0, 0, b, b, 0, 0));
+        v.Add(Stretch(b, 0, W - 2 * b, b, b, 0, bw - 2 * b, b));
+        v.Add(Copy(W - b, 0, b, b, bw - b, 0));
+        v.Add(Stretch(0, b, b, H - 2 * b, 0, b, b, bh - 2 * b));
+        v.Add(Stretch(W - b, b, b, H - 2 * b, bw - b, b, b, bh - 2 * b));
+        v.Add(Stretch(b, b, W - 2 * b, H - 2 * b, b, b, bw - 2 * b, bh - 2 * b));
     } else {
-        v.push_back(Copy(0, 0, b, c, 0, 0));
+        v.Add(Copy(0, 0, b, c, 0, 0));
         // The caption's middle is tiled, never stretched. A bitmap with no
         // middle (bw <= 2b) has nothing to tile.
         const int m = bw - 2 * b;
         if (m > 0) {
             for (int x = b;; x += m) {
-                v.push_back(Copy(x, 0, m, c, b, 0));
+                v.Add(Copy(x, 0, m, c, b, 0));
                 if (x >= W - b) break;
             }
         }
-        v.push_back(Copy(W - b, 0, b, c, bw - b, 0));
-        v.push_back(Stretch(0, c, b, H - c - b, 0, c, b, bh - c - b));
-        v.push_back(Stretch(W - b, c, b, H - c - b, bw - b, c, b, bh - c - b));
-        v.push_back(Stretch(b, c, W - 2 * b, H - c - b, b, c, bw - 2 * b, bh - c - b));
+        v.Add(Copy(W - b, 0, b, c, bw - b, 0));
+        v.Add(Stretch(0, c, b, H - c - b, 0, c, b, bh - c - b));
+        v.Add(Stretch(W - b, c, b, H - c - b, bw - b, c, b, bh - c - b));
+        v.Add(Stretch(b, c, W - 2 * b, H - c - b, b, c, bw - 2 * b, bh - c - b));
     }
-    v.push_back(Copy(0, H - b, b, b, 0, bh - b));
-    v.push_back(Stretch(b, H - b, W - 2 * b, b, b, bh - b, bw - 2 * b, b));
-    v.push_back(Copy(W - b, H - b, b, b, bw - b, bh - b));
+    v.Add(Copy(0, H - b, b, b, 0, bh - b));
+    v.Add(Stretch(b, H - b, W - 2 * b, b, b, bh - b, bw - 2 * b, b));
+    v.Add(Copy(W - b, H - b, b, b, bw - b, bh - b));
     return v;
 }
 
-std::vector<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh,
-                                       const std::function<bool(int x, int y)>& isKey) {
-    std::vector<POINT> removed;
+CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey) {
+    CArray<POINT> removed;
     auto band = [&](int yFirst, int yEnd, int dy) {
         for (int y = yFirst; y < yEnd; ++y) {
             if (y < 0) continue;  // above a bitmap lower than the band: nothing there
             for (int x = 0; x < 9 && x < bw; ++x) {
-                if (isKey(x, y)) removed.push_back({x, y + dy});
-                if (isKey(bw - 1 - x, y)) removed.push_back({W - 1 - x, y + dy});
+                if (isKey(x, y)) removed.Add({x, y + dy});
+                if (isKey(bw - 1 - x, y)) removed.Add({W - 1 - x, y + dy});
             }
         }
     };

@@ -3,8 +3,7 @@
 // and the maximised rectangle.
 #pragma once
 #include <windows.h>
-#include <functional>
-#include <vector>
+#include "framework/afxcoll.h"
 
 // One copy from the background bitmap to the back buffer: BitBlt of
 // (x, y, dx, dy) from (sx, sy), or, when bStretch, StretchBlt from the
@@ -22,13 +21,12 @@ struct SkinBlit {
 // The ordered blits that fit a bw x bh background with border b and
 // caption height c (-1: no caption strip) to a W x H window, plain or as a
 // stretched nine-slice, ending with the bottom row.
-std::vector<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch);
+CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch);
 
 // The window pixels a W x H window loses because the bw x bh background has
 // the key colour at that place of one of its 9 x 9 corner squares; isKey
 // tells whether bitmap pixel (x, y) is the key. A pixel may appear twice.
-std::vector<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh,
-                                       const std::function<bool(int x, int y)>& isKey);
+CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey);
 
 // Hit test of client point pt in a cx x cy client area. TRUE with *pCode
 // when the skin answers; FALSE when the default processing does.

@@ -1,8 +1,10 @@
 // The framework layer on real windows: message maps, command routing,
 // owner-draw reflection, the modal loop's PreTranslateMessage walk, DDX
-// subclassing and default processing.
+// subclassing and default processing; the string and the array.
 #include <gtest/gtest.h>
 #include "framework/afxwin.h"
+#include "framework/afxcoll.h"
+#include "framework/BoundedText.h"
 #include "test_resource.h"
 #include <vector>
 
@@ -175,4 +177,54 @@ TEST(FrameworkDialog, CloseEndsWithCancelAndMissingTemplateGivesMinusOne) {
 
     CDialog missing(4321);
     EXPECT_EQ(-1, missing.DoModal());
+}
+
+TEST(FrameworkString, CopiesSlicesAndAppendsItsOwnText) {
+    CString s(L"Velmora");
+    s += s.GetString();  // the text appended may lie in the string's own buffer
+    EXPECT_STREQ(L"VelmoraVelmora", s);
+    for (int i = 0; i < 200; ++i) s += L'x';  // grows past its first buffers
+    EXPECT_EQ(214, s.GetLength());
+
+    const CString t(L"abcdef");
+    EXPECT_STREQ(L"abc", t.Left(3));
+    EXPECT_STREQ(L"abcdef", t.Left(99));
+    EXPECT_STREQ(L"", t.Left(-1));
+    EXPECT_STREQ(L"def", t.Mid(3));
+    EXPECT_STREQ(L"cd", t.Mid(2, 2));
+    EXPECT_STREQ(L"ef", t.Mid(4, 99));
+    EXPECT_STREQ(L"", t.Mid(99, 2));
+
+    CString copy = t, moved;
+    copy.Truncate(2);
+    EXPECT_STREQ(L"abcdef", t) << "a copy has its own buffer";
+    moved = static_cast<CString&&>(copy);
+    EXPECT_STREQ(L"ab", moved);
+    moved = moved.GetString() + 1;  // assigning from its own text
+    EXPECT_STREQ(L"b", moved);
+    EXPECT_TRUE(CString(nullptr).IsEmpty());
+    EXPECT_TRUE(CString(L"abc", 0) == L"");
+}
+
+TEST(FrameworkArray, KeepsObjectsThroughGrowthCopiesAndRemovals) {
+    CArray<CString> a;
+    for (int i = 0; i < 100; ++i) {
+        wchar_t text[8];
+        FormatWhole(text, L"%d", i);
+        ASSERT_TRUE(a.Add(text));
+    }
+    EXPECT_EQ(100, a.GetSize());
+    EXPECT_STREQ(L"0", a[0]);
+    EXPECT_STREQ(L"99", a[99]);
+    a.RemoveAt(0);
+    EXPECT_STREQ(L"1", a[0]);
+    EXPECT_EQ(99, a.GetSize());
+
+    CArray<CString> b = a;
+    a.RemoveAll();
+    EXPECT_TRUE(a.IsEmpty());
+    ASSERT_EQ(99, b.GetSize());
+    int n = 0;
+    for (const CString& s : b) n += s.GetLength();
+    EXPECT_EQ(9 + 90 * 2, n);
 }

@@ -43,6 +43,8 @@ TEST(SkinPixels, RowsComeOutBottomUp) {
 }
 
 namespace {
+template <class T>
+std::vector<T> ToVector(const CArray<T>& a) { return std::vector<T>(a.begin(), a.end()); }
 SkinBlit B(int x, int y, int dx, int dy, int sx, int sy) { return {x, y, dx, dy, sx, sy, dx, dy, false}; }
 SkinBlit S(int x, int y, int dx, int dy, int sx, int sy, int sdx, int sdy) { return {x, y, dx, dy, sx, sy, sdx, sdy, true}; }
 std::vector<SkinBlit> BottomRow(int W, int H, int bw, int bh, int b) {
@@ -59,11 +61,11 @@ TEST(SkinBackground, PlainModeCopiesOneToOneAndRedrawsTheRightAndBottomBorder) {
     // The installer: 622 x 422, border 1, whole-window caption.
     EXPECT_EQ(Concat({B(0, 0, 622, 422, 0, 0), B(621, 0, 1, 1, 621, 0), S(621, 1, 1, 420, 621, 1, 1, 420)},
                      BottomRow(622, 422, 622, 422, 1)),
-              SkinBackgroundBlits(622, 422, 622, 422, 1, -1, FALSE));
+              ToVector(SkinBackgroundBlits(622, 422, 622, 422, 1, -1, FALSE)));
     // Wider window with a caption strip: the last columns come from the bitmap's edge.
     EXPECT_EQ(Concat({B(0, 0, 700, 422, 0, 0), B(697, 0, 3, 30, 619, 0), S(697, 30, 3, 389, 619, 30, 3, 389)},
                      BottomRow(700, 422, 622, 422, 3)),
-              SkinBackgroundBlits(700, 422, 622, 422, 3, 30, FALSE));
+              ToVector(SkinBackgroundBlits(700, 422, 622, 422, 3, 30, FALSE)));
 }
 
 TEST(SkinBackground, StretchModeIsANineSliceWithTheCaptionTiled) {
@@ -71,10 +73,10 @@ TEST(SkinBackground, StretchModeIsANineSliceWithTheCaptionTiled) {
                       S(0, 3, 3, 194, 0, 3, 3, 74), S(297, 3, 3, 194, 97, 3, 3, 74),
                       S(3, 3, 294, 194, 3, 3, 94, 74)},
                      BottomRow(300, 200, 100, 80, 3)),
-              SkinBackgroundBlits(300, 200, 100, 80, 3, -1, TRUE));
+              ToVector(SkinBackgroundBlits(300, 200, 100, 80, 3, -1, TRUE)));
 
     // Caption 30, border 1, bitmap 100 wide, window 300: tiles at 1, 99, 197, 295, 393.
-    const auto blits = SkinBackgroundBlits(300, 200, 100, 80, 1, 30, TRUE);
+    const auto blits = ToVector(SkinBackgroundBlits(300, 200, 100, 80, 1, 30, TRUE));
     std::vector<SkinBlit> expected = {B(0, 0, 1, 30, 0, 0)};
     for (int x : {1, 99, 197, 295, 393}) expected.push_back(B(x, 0, 98, 30, 1, 0));
     expected = Concat(expected, {B(299, 0, 1, 30, 99, 0), S(0, 30, 1, 169, 0, 30, 1, 49),
@@ -84,7 +86,7 @@ TEST(SkinBackground, StretchModeIsANineSliceWithTheCaptionTiled) {
 
 TEST(SkinBackground, StretchModeWithABitmapNoWiderThanTwoBordersDrawsNoTiles) {
     for (int bw : {6, 4, 0}) {
-        const auto blits = SkinBackgroundBlits(300, 200, bw, 80, 3, 30, TRUE);
+        const auto blits = ToVector(SkinBackgroundBlits(300, 200, bw, 80, 3, 30, TRUE));
         ASSERT_EQ(5u + 3u, blits.size()) << bw;  // caption ends, edges, middle, bottom row
         EXPECT_EQ(B(297, 0, 3, 30, bw - 3, 0), blits[1]) << "the caption's right end follows its left end";
     }
@@ -271,7 +273,7 @@ int Measure(const CString& s) {
 }
 std::vector<std::wstring> Wrap(const wchar_t* text, int width) {
     std::vector<std::wstring> out;
-    for (const CString& line : WrapLabelText(text, width, Measure)) out.push_back(line.GetString());
+    for (const CString& line : WrapLabelText(text, width, [](const CString& line) { return Measure(line); })) out.push_back(line.GetString());
     return out;
 }
 }  // namespace
