@@ -7,7 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix cmake make
   wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei rapidjson-dev googletest
-  python3 nginx-light file openssl
+  python3 nginx-light file openssl zopfli osslsigncode
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
