@@ -23,6 +23,9 @@
 //                               done <exit code>   (after installing)
 //   VELMORA_STANDIN_EXIT      exit code, default 0; "crash" ends it with a
 //                             real access violation after installing
+//   VELMORA_STANDIN_EXIT_FILE when set, the exit code is read from this file
+//                             instead (missing file: 0), so that a test can
+//                             take a failure away between two runs
 //   VELMORA_STANDIN_DELAY_MS  wait before installing, default 0
 #include <windows.h>
 #include <wincrypt.h>
@@ -139,6 +142,20 @@ void Install(std::wstring dir) {
     }
 }
 
+// The first line of an ASCII file, "0" when there is none.
+std::wstring ReadExitFile(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return L"0";
+    char buf[32] = {};
+    DWORD n = 0;
+    ReadFile(h, buf, sizeof(buf) - 1, &n, nullptr);
+    CloseHandle(h);
+    std::wstring text;
+    for (DWORD i = 0; i < n && buf[i] != '\r' && buf[i] != '\n'; ++i) text += static_cast<wchar_t>(buf[i]);
+    return text.empty() ? L"0" : text;
+}
+
 }  // namespace
 
 // The SHA-256 of this program's own file, read as the package reads its
@@ -192,7 +209,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 
     Record(L"image " + OwnImageHash());
 
-    const std::wstring exitText = Env(L"VELMORA_STANDIN_EXIT", L"0");
+    std::wstring exitText = Env(L"VELMORA_STANDIN_EXIT", L"0");
+    const std::wstring exitFile = Env(L"VELMORA_STANDIN_EXIT_FILE", L"");
+    if (!exitFile.empty()) exitText = ReadExitFile(exitFile);
     const UINT exitCode = wcstoul(exitText.c_str(), nullptr, 10);
     const int delayMs = _wtoi(Env(L"VELMORA_STANDIN_DELAY_MS", L"0").c_str());
     if (delayMs > 0) Sleep(delayMs);
