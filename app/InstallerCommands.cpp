@@ -178,10 +178,14 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 void CInstallerDlg::OnInstallFailed(InstallFailure cause, DWORD detail) {
+    // A disk's figures come from the run itself: the post follows their writing.
+    CInstallFailure failure = m_failure;
+    failure.cause = cause;
+    failure.detail = detail;
     wchar_t szCode[64], szLog[PATH_CHARS], szText[COMMAND_CHARS];
-    if (FormatFailureCode(cause, detail, szCode)) SupportLog(L"install failed: %ls", szCode);
+    if (FormatFailureCode(failure, szCode)) SupportLog(L"install failed: %ls", szCode);
     if (!GetSupportLogPath(szLog)) szLog[0] = L'\0';
-    if (!FormatFailureText(cause, detail, szLog, szText)) FormatFailureText(FAILURE_OTHER, 0, L"", szText);
+    if (!FormatFailureText(failure, szLog, szText)) FormatFailureText(CInstallFailure(), L"", szText);
     // FAILED was the worker's last post: it ends at once, and the run's
     // state is the dialog's again.
     const BOOL bEnded = EndInstallWorker(INSTALL_STOP_GRACE_MS);

@@ -2,6 +2,8 @@
 
 BOOL FormatSpeed(ULONGLONG bytesPerSecond, wchar_t (&text)[64]) {
     const ULONGLONG kb = bytesPerSecond / 1024;
+    // A trickle reads "0.6 KB/s" rather than a stalled-looking "0 KB/s".
+    if (kb == 0) return FormatWhole(text, L"0.%llu KB/s", bytesPerSecond * 10 / 1024);
     if (kb < 1024) return FormatWhole(text, L"%llu KB/s", kb);
     const ULONGLONG tenths = bytesPerSecond * 10 / (1024 * 1024);
     return FormatWhole(text, L"%llu.%llu MB/s", tenths / 10, tenths % 10);
@@ -49,9 +51,11 @@ BOOL CSpeedMeter::Rate(ULONGLONG* pBytesPerSecond) const {
 namespace {
 
 // The cause in words and its code.
-BOOL DescribeFailure(InstallFailure cause, DWORD detail, wchar_t (&reason)[COMMAND_CHARS], wchar_t (&code)[64]) {
+BOOL DescribeFailure(const CInstallFailure& failure, wchar_t (&reason)[COMMAND_CHARS], wchar_t (&code)[64]) {
+    const ULONGLONG kMB = 1024 * 1024;
+    const DWORD detail = failure.detail;
     BOOL ok = TRUE;
-    switch (cause) {
+    switch (failure.cause) {
     case FAILURE_NETWORK:
         ok = CopyWhole(reason, L"无法连接到服务器，请检查网络连接后重试。") && CopyWhole(code, L"E-NET");
         break;
@@ -62,8 +66,8 @@ BOOL DescribeFailure(InstallFailure cause, DWORD detail, wchar_t (&reason)[COMMA
         ok = CopyWhole(reason, L"安装包校验失败，可能已损坏或被篡改，请重试。") && CopyWhole(code, L"E-VERIFY");
         break;
     case FAILURE_DISK:
-        ok = FormatWhole(reason, L"磁盘空间不足：需要 %u MB，可用 %u MB。请清理磁盘后重试。", LOWORD(detail),
-                         HIWORD(detail)) &&
+        ok = FormatWhole(reason, L"磁盘空间不足：需要 %llu MB，可用 %llu MB。请清理磁盘后重试。",
+                         (failure.nNeededBytes + kMB - 1) / kMB, failure.nFreeBytes / kMB) &&
              CopyWhole(code, L"E-DISK");
         break;
     case FAILURE_UAC:
@@ -87,13 +91,13 @@ BOOL DescribeFailure(InstallFailure cause, DWORD detail, wchar_t (&reason)[COMMA
 
 }  // namespace
 
-BOOL FormatFailureCode(InstallFailure cause, DWORD detail, wchar_t (&code)[64]) {
+BOOL FormatFailureCode(const CInstallFailure& failure, wchar_t (&code)[64]) {
     wchar_t reason[COMMAND_CHARS];
-    return DescribeFailure(cause, detail, reason, code);
+    return DescribeFailure(failure, reason, code);
 }
 
-BOOL FormatFailureText(InstallFailure cause, DWORD detail, const wchar_t* logPath, wchar_t (&text)[COMMAND_CHARS]) {
+BOOL FormatFailureText(const CInstallFailure& failure, const wchar_t* logPath, wchar_t (&text)[COMMAND_CHARS]) {
     wchar_t reason[COMMAND_CHARS], code[64];
-    return DescribeFailure(cause, detail, reason, code) &&
+    return DescribeFailure(failure, reason, code) &&
            FormatWhole(text, L"%ls\n\n错误代码：%ls\n%ls", reason, code, logPath);
 }

@@ -5,8 +5,8 @@
 #include "framework/BoundedText.h"
 #include "install/InstallWorker.h"
 
-// "850 KB/s" below 1 MB/s, "12.3 MB/s" from there (1 KB = 1024 bytes,
-// 1 MB = 1024 KB, one decimal, rounded down).
+// "850 KB/s" below 1 MB/s, "12.3 MB/s" from there, "0.6 KB/s" below 1 KB/s
+// (1 KB = 1024 bytes, 1 MB = 1024 KB, one decimal, rounded down).
 BOOL FormatSpeed(ULONGLONG bytesPerSecond, wchar_t (&text)[64]);
 
 // "剩余 45 秒", "剩余 12 分 05 秒" or "剩余 1 小时 05 分".
@@ -41,8 +41,10 @@ private:
 };
 
 // The failure's code alone: "E-NET", "E-SETUP-3", ...
-BOOL FormatFailureCode(InstallFailure cause, DWORD detail, wchar_t (&code)[64]);
+BOOL FormatFailureCode(const CInstallFailure& failure, wchar_t (&code)[64]);
 
-// The failure box's text: the cause in words, an empty line, the code
-// ("错误代码：E-NET"), and the support log's path.
-BOOL FormatFailureText(InstallFailure cause, DWORD detail, const wchar_t* logPath, wchar_t (&text)[COMMAND_CHARS]);
+// The failure box's text: the cause in words (a disk's figures in whole
+// megabytes, the need rounded up and the room down: no room is promised
+// that is not there), an empty line, the code ("错误代码：E-NET"), and the
+// support log's path.
+BOOL FormatFailureText(const CInstallFailure& failure, const wchar_t* logPath, wchar_t (&text)[COMMAND_CHARS]);

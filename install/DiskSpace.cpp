@@ -22,16 +22,6 @@ BOOL GetFreeBytes(const wchar_t* path, ULONGLONG* pFree) {
     }
 }
 
-WORD MegabytesUp(ULONGLONG bytes) {
-    const ULONGLONG mb = (bytes + 1024 * 1024 - 1) / (1024 * 1024);
-    return mb > 0xFFFF ? 0xFFFF : static_cast<WORD>(mb);
-}
-
-DWORD DiskShortfall(ULONGLONG neededBytes, ULONGLONG freeBytes) {
-    const ULONGLONG freeMb = freeBytes / (1024 * 1024);
-    return MAKELONG(MegabytesUp(neededBytes), freeMb > 0xFFFF ? 0xFFFF : static_cast<WORD>(freeMb));
-}
-
 BOOL CheckDiskSpace(const wchar_t* stagingFolder, ULONGLONG stillToDownload, const wchar_t* installFolder,
                     ULONGLONG installBytes, CInstallFailure* pFailure) {
     struct Need { const wchar_t* path; ULONGLONG bytes; } needs[] = {
@@ -42,7 +32,7 @@ BOOL CheckDiskSpace(const wchar_t* stagingFolder, ULONGLONG stillToDownload, con
         ULONGLONG free = 0;
         if (!need.path || !need.path[0] || !GetFreeBytes(need.path, &free) || free >= need.bytes) continue;
         SupportLog(L"disk: %ls needs %llu bytes, %llu free", need.path, need.bytes, free);
-        SetInstallFailure(pFailure, FAILURE_DISK, DiskShortfall(need.bytes, free));
+        SetDiskFailure(pFailure, need.bytes, free);
         return FALSE;
     }
     return TRUE;

@@ -165,13 +165,14 @@ struct CDownload {
     BOOL bRetrying;                  // a retry was announced and no byte has come since
     BOOL bRoomChecked;               // the disks were found to have room
     // The last attempt, for the support log, and why it failed.
+    BOOL bAsked;                     // a request went out
     int status;
     LONGLONG offset, received;
     CInstallFailure failure;
 };
 
 NetOutcome Failed(CDownload& d, NetOutcome outcome, InstallFailure cause, DWORD detail = 0) {
-    d.failure = {cause, detail};
+    SetInstallFailure(&d.failure, cause, detail);
     return outcome;
 }
 
@@ -282,7 +283,8 @@ NetOutcome WriteFailed(CDownload& d, LONGLONG total) {
     ULONGLONG free = 0;
     const ULONGLONG rest = d.dwLength > total ? d.dwLength - total : 0;
     if (!GetFreeBytes(d.path, &free)) free = 0;
-    return Failed(d, NET_PERMANENT, FAILURE_DISK, DiskShortfall(rest + kStagingReserveBytes, free));
+    SetDiskFailure(&d.failure, rest + kStagingReserveBytes, free);
+    return NET_PERMANENT;
 }
 
 // Copies the reply's body into file from offset, posting each new whole
@@ -343,6 +345,7 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
 // rest of it, on the condition that the package is still the one of its
 // tag (If-Range); a server whose package changed sends the whole new one.
 NetOutcome Attempt(CDownload& d) {
+    d.bAsked = FALSE;
     d.status = 0;
     d.received = 0;
     CHttpRequest request;
@@ -354,6 +357,7 @@ NetOutcome Attempt(CDownload& d) {
     wchar_t range[COMMAND_CHARS];
     if (offset > 0 && !FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset, d.szETag))
         return Failed(d, NET_PERMANENT, FAILURE_OTHER);
+    d.bAsked = TRUE;
     if (!request.Send(offset > 0 ? range : nullptr)) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
     int status = request.QueryStatus();
     if (offset > 0 && (status == 416 || (status == 206 && !IsRestOfPartial(request, d, offset)))) {
@@ -375,6 +379,7 @@ NetOutcome Attempt(CDownload& d) {
 
     CTargetFile file;
     if (status == 206 && offset > 0) {
+        if (!HasRoom(d, d.dwLength, offset)) return NET_PERMANENT;
         if (!file.OpenAt(d.szPartial, offset)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     } else if (status == 200) {
         DWORD length = 0;
@@ -420,16 +425,19 @@ BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial
 
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
                      const CDownloadExtras& extras) {
-    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, 0, 0, 0, {}};
+    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}};
     FindPartialFile(d);
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         const DWORD start = ::GetTickCount();
         const NetOutcome outcome = Attempt(d);
         const DWORD ms = ::GetTickCount() - start;
-        SupportLog(L"download attempt %d: status %d, from byte %lld, %lld bytes in %lu ms (%llu KB/s): %ls", retry + 1,
-                   d.status, d.offset, d.received, ms, ms ? static_cast<ULONGLONG>(d.received) * 1000 / ms / 1024 : 0,
-                   OutcomeText(outcome));
+        if (d.bAsked)
+            SupportLog(L"download attempt %d: status %d, from byte %lld, %lld bytes in %lu ms (%llu KB/s): %ls",
+                       retry + 1, d.status, d.offset, d.received, ms,
+                       ms ? static_cast<ULONGLONG>(d.received) * 1000 / ms / 1024 : 0, OutcomeText(outcome));
+        else
+            SupportLog(L"download: no request made");
         if (outcome == NET_DONE) return TRUE;
         if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) {
             if (extras.pFailure) *extras.pFailure = d.failure;

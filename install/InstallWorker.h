@@ -18,7 +18,8 @@
 // Posted to the dialog window; the low word of wParam is one of the codes
 // below. lParam is the new percentage for INSTALL_NOTIFY_PROGRESS; for
 // INSTALL_NOTIFY_FAILED the high word of wParam is the InstallFailure and
-// lParam its detail; 0 otherwise.
+// lParam its detail (the figures of a FAILURE_DISK, too wide for it, stay
+// in the run's m_failure, written before the post); 0 otherwise.
 #define WM_INSTALL_NOTIFY (WM_USER + 1)
 
 enum {
@@ -36,7 +37,7 @@ enum InstallFailure : WORD {
     FAILURE_NETWORK = 1,  // no connection, time-outs, retries used up
     FAILURE_SERVER = 2,   // an error status, a bad or refused manifest
     FAILURE_VERIFY = 3,   // the package's size or hash, or the manifest's signature, is wrong
-    FAILURE_DISK = 4,     // too little space, or a write failed; detail: MAKELPARAM(needed MB, free MB)
+    FAILURE_DISK = 4,     // too little space, or a write failed: the bytes needed and free
     FAILURE_UAC = 5,      // the elevation prompt was refused
     FAILURE_SETUP = 6,    // the setup ended with a failure; detail: its exit code
 };
@@ -44,11 +45,17 @@ enum InstallFailure : WORD {
 struct CInstallFailure {
     InstallFailure cause = FAILURE_OTHER;
     DWORD detail = 0;
+    ULONGLONG nNeededBytes = 0;  // FAILURE_DISK: what the volume short of room needs
+    ULONGLONG nFreeBytes = 0;    // and what it has
 };
 
 // A step's failure, kept in *pFailure when the caller asked for it.
 inline void SetInstallFailure(CInstallFailure* pFailure, InstallFailure cause, DWORD detail = 0) {
-    if (pFailure) *pFailure = {cause, detail};
+    if (pFailure) *pFailure = {cause, detail, 0, 0};
+}
+
+inline void SetDiskFailure(CInstallFailure* pFailure, ULONGLONG nNeededBytes, ULONGLONG nFreeBytes) {
+    if (pFailure) *pFailure = {FAILURE_DISK, 0, nNeededBytes, nFreeBytes};
 }
 
 // Manual-reset event, set by RequestInstallStop; waitable together with

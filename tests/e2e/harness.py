@@ -5,6 +5,7 @@ the window probe and any helper program run in it, inside the suite's Xvfb
 display, and the copy is removed afterwards. Paths come from the environment
 CTest sets: VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER.
 """
+import glob
 import json
 import os
 import re
@@ -60,6 +61,10 @@ class Session:
         self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
         subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"),
                         os.path.join(BUILD, "wine", "prefix"), self.prefix], check=True)
+        # The tests that run in the shared prefix leave a support log there;
+        # a session starts as a first run does, without one.
+        for log in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", "VelmoraInstaller*.log")):
+            os.remove(log)
         self.procs = []
 
     def __enter__(self):

@@ -163,8 +163,9 @@ TEST_F(NginxDownload, NoCopyInTheInternetCache) {
     FindLargeFiles(profile, 1000000, &large);
     const std::wstring dl = scratch.Dl();
     std::string elsewhere;
-    for (const std::wstring& path : large)
-        if (_wcsnicmp(path.c_str(), dl.c_str(), dl.size()) != 0) elsewhere += "\n  " + Narrow(path);
+    for (const std::wstring& path : large)  // the support log, a text of our own, may be large too
+        if (_wcsnicmp(path.c_str(), dl.c_str(), dl.size()) != 0 && path.find(L"VelmoraInstaller") == std::wstring::npos)
+            elsewhere += "\n  " + Narrow(path);
     EXPECT_TRUE(elsewhere.empty()) << "large files in the profile " << Narrow(profile) << ":" << elsewhere;
     EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(dl));
 }

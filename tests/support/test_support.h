@@ -78,8 +78,9 @@ std::wstring StandinRecord(const std::wstring& log, const std::wstring& key);
 
 // ---- Notifications ------------------------------------------------------------
 // The progress a download posts: rising from from to 100 (each read may
-// pass more than one percent), then 100 once more when moved (a partial
-// file put in place). CProgress{} is no progress at all.
+// pass more than one percent, the first one too: its first post may lie up
+// to 4 above from), then 100 once more when moved (a partial file put in
+// place). CProgress{} is no progress at all.
 struct CProgress {
     int from = -1;
     bool moved = false;

@@ -4,8 +4,10 @@
 
 TEST(StatusText, SpeedAndTimeLeft) {
     struct SpeedCase { ULONGLONG bytesPerSecond; const wchar_t* text; } speeds[] = {
-        {0, L"0 KB/s"},
-        {1023, L"0 KB/s"},
+        {0, L"0.0 KB/s"},
+        {640, L"0.6 KB/s"},  // a trickle is not shown as nothing
+        {1023, L"0.9 KB/s"},
+        {1024, L"1 KB/s"},
         {850 * 1024, L"850 KB/s"},
         {1024 * 1024 - 1, L"1023 KB/s"},   // just under 1 MB/s stays in KB/s
         {1024 * 1024, L"1.0 MB/s"},
@@ -77,40 +79,33 @@ TEST(StatusText, SpeedMeterUsesTheLastFiveSecondsAfterTwo) {
 }
 
 TEST(StatusText, FailureTextNamesCauseCodeAndLog) {
-    struct Case { InstallFailure cause; DWORD detail; const wchar_t* text; } cases[] = {
-        {FAILURE_NETWORK, 0, L"无法连接到服务器，请检查网络连接后重试。\n\n错误代码：E-NET\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_SERVER, 0, L"服务器暂时无法提供安装包，请稍后重试。\n\n错误代码：E-SRV\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_VERIFY, 0,
-         L"安装包校验失败，可能已损坏或被篡改，请重试。\n\n错误代码：E-VERIFY\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_DISK, MAKELONG(120, 3),
-         L"磁盘空间不足：需要 120 MB，可用 3 MB。请清理磁盘后重试。\n\n错误代码：E-DISK\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_UAC, 0,
-         L"需要管理员权限才能完成安装，请在系统提示时选择\"是\"。\n\n错误代码：E-UAC\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_SETUP, 4, L"安装程序未能完成（退出代码 4），请重试。\n\n错误代码：E-SETUP-4\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_SETUP, 0xC0000005,
-         L"安装程序未能完成（退出代码 0xC0000005），请重试。\n\n错误代码：E-SETUP-0xC0000005\nC:\\t\\VelmoraInstaller.log"},
-        {FAILURE_OTHER, 0, L"安装过程遇到错误，请重试。\n\n错误代码：E-OTHER\nC:\\t\\VelmoraInstaller.log"},
-        {static_cast<InstallFailure>(99), 0, L"安装过程遇到错误，请重试。\n\n错误代码：E-OTHER\nC:\\t\\VelmoraInstaller.log"},
-    };
-    for (const Case& c : cases) {
-        wchar_t text[COMMAND_CHARS];
-        ASSERT_TRUE(FormatFailureText(c.cause, c.detail, L"C:\\t\\VelmoraInstaller.log", text));
-        EXPECT_STREQ(c.text, text);
-    }
-}
-
-TEST(DiskSpace, ShortfallInWholeMegabytes) {
     const ULONGLONG MB = 1024 * 1024;
-    struct Case { ULONGLONG needed, free; WORD neededMb, freeMb; } cases[] = {
-        {1, 0, 1, 0},
-        {MB, MB - 1, 1, 0},               // needed rounds up, free rounds down
-        {MB + 1, 2 * MB - 1, 2, 1},
-        {100000 * MB, 70000 * MB, 0xFFFF, 0xFFFF},  // beyond what a word holds: capped
+    const wchar_t* const kLog = L"\n\n错误代码：%ls\nC:\\t\\VelmoraInstaller.log";
+    struct Case { CInstallFailure failure; const wchar_t* reason; const wchar_t* code; } cases[] = {
+        {{FAILURE_NETWORK}, L"无法连接到服务器，请检查网络连接后重试。", L"E-NET"},
+        {{FAILURE_SERVER}, L"服务器暂时无法提供安装包，请稍后重试。", L"E-SRV"},
+        {{FAILURE_VERIFY}, L"安装包校验失败，可能已损坏或被篡改，请重试。", L"E-VERIFY"},
+        // Needed rounds up and free down: no room is promised that is not there.
+        {{FAILURE_DISK, 0, 119 * MB + 1, 4 * MB - 1}, L"磁盘空间不足：需要 120 MB，可用 3 MB。请清理磁盘后重试。", L"E-DISK"},
+        // Figures far beyond 64 GB stay whole.
+        {{FAILURE_DISK, 0, 1000000000000000ULL, 100000 * MB},
+         L"磁盘空间不足：需要 953674317 MB，可用 100000 MB。请清理磁盘后重试。", L"E-DISK"},
+        {{FAILURE_UAC}, L"需要管理员权限才能完成安装，请在系统提示时选择\"是\"。", L"E-UAC"},
+        {{FAILURE_SETUP, 4}, L"安装程序未能完成（退出代码 4），请重试。", L"E-SETUP-4"},
+        {{FAILURE_SETUP, 0xC0000005}, L"安装程序未能完成（退出代码 0xC0000005），请重试。", L"E-SETUP-0xC0000005"},
+        {{FAILURE_OTHER}, L"安装过程遇到错误，请重试。", L"E-OTHER"},
+        {{static_cast<InstallFailure>(99)}, L"安装过程遇到错误，请重试。", L"E-OTHER"},
     };
     for (const Case& c : cases) {
-        const DWORD detail = DiskShortfall(c.needed, c.free);
-        EXPECT_EQ(c.neededMb, LOWORD(detail)) << c.needed;
-        EXPECT_EQ(c.freeMb, HIWORD(detail)) << c.free;
+        wchar_t text[COMMAND_CHARS], expected[COMMAND_CHARS], code[64];
+        ASSERT_TRUE(FormatFailureText(c.failure, L"C:\\t\\VelmoraInstaller.log", text));
+        ASSERT_TRUE(FormatWhole(expected, L"%ls", c.reason));
+        wchar_t tail[COMMAND_CHARS];
+        ASSERT_TRUE(FormatWhole(tail, kLog, c.code));
+        ASSERT_TRUE(JoinPath(expected, expected, tail));
+        EXPECT_STREQ(expected, text);
+        ASSERT_TRUE(FormatFailureCode(c.failure, code));
+        EXPECT_STREQ(c.code, code);
     }
 }
 
@@ -120,10 +115,14 @@ TEST(DiskSpace, CheckNamesTheVolumeShortOfRoom) {
     EXPECT_TRUE(CheckDiskSpace(L"C:\\windows", 1024, L"C:\\no such folder\\below", 1024, &failure));
     EXPECT_FALSE(CheckDiskSpace(L"C:\\windows", 1ULL << 60, nullptr, 0, &failure));
     EXPECT_EQ(FAILURE_DISK, failure.cause);
-    EXPECT_EQ(0xFFFF, LOWORD(failure.detail));
+    EXPECT_EQ((1ULL << 60) + kStagingReserveBytes, failure.nNeededBytes);
+    ULONGLONG free = 0;
+    ASSERT_TRUE(GetFreeBytes(L"C:\\windows", &free));
+    EXPECT_NEAR(static_cast<double>(free), static_cast<double>(failure.nFreeBytes), 64.0 * 1024 * 1024);
     failure = CInstallFailure();
     EXPECT_FALSE(CheckDiskSpace(L"C:\\windows", 0, L"C:\\new\\folder", 1ULL << 60, &failure));
     EXPECT_EQ(FAILURE_DISK, failure.cause);
+    EXPECT_EQ(1ULL << 60, failure.nNeededBytes) << "the installation volume's need";
     // A volume that cannot be asked counts as having room.
     EXPECT_TRUE(CheckDiskSpace(L"Q:\\", 1ULL << 60, L"", 1ULL << 60, &failure));
 }
