@@ -21,11 +21,10 @@ demo: build
 	@bash scripts/demo.sh $(BUILD)
 
 # The release executable, with the vendor server's real address and, from
-# VELMORA_MANIFEST_KEY, the public key of the manifest signatures.
+# VELMORA_MANIFEST_KEY, the public key of the manifest signatures; signed
+# when VELMORA_SIGN_CERT and VELMORA_SIGN_KEY are set. Prints its SHA-256.
 release: deps
-	@cmake -S . -B build-release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVELMORA_TESTS=OFF \
-	       -DVELMORA_MANIFEST_KEY="$(VELMORA_MANIFEST_KEY)" >/dev/null
-	@cmake --build build-release -j2
+	@bash scripts/release.sh build-release
 
 clean:
 	rm -rf $(BUILD) build-release out

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Prints the installer's size and its start-to-visible-window time under
-# Wine (median of RUNS runs, default 7), with no vendor server answering.
+# Prints the installer's size and how long it takes from process start to
+# its visible window under Wine, against a bare program that only opens a
+# 622x422 window (bench/bare_window.cpp, same toolchain): each one's median
+# and the median, lowest and highest ratio over RUNS alternated rounds
+# (default 15) in one prefix, with no vendor server answering.
 # Usage: bench/startup.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
-runs=${2:-7}
+runs=${2:-15}
 title=$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import harness; print(harness.WINDOW_TITLE)' "$here/../tests/e2e")
 echo "executable: $(stat -c %s "$build/VelmoraInstaller.exe") bytes"
-VELMORA_FRESH_PREFIX=1 bash "$here/../scripts/wine-run.sh" "$build" "$build/bench/startup_bench.exe" \
-  "$build/VelmoraInstaller.exe" "$title" "$runs"
+VELMORA_FRESH_PREFIX=1 bash "$here/../scripts/wine-run.sh" "$build" "$build/bench/startup_bench.exe" "$runs" \
+  "$build/VelmoraInstaller.exe" "$title" "$build/bench/bare_window.exe" "Velmora bare window"
