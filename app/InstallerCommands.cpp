@@ -87,6 +87,7 @@ void CInstallerDlg::OnBnClickedInstall() {
     wchar_t szFolder[PATH_CHARS];
     if (m_chkAgree.GetCheck() != 1 || !ReadInstallFolder(szFolder)) return;
     CopyWhole(m_szInstallDir, szFolder);
+    SkinLaterPages();
     if (!StartInstallRun()) return;
 
     GetDlgItem(IDC_GROUP_INSTALL_DIR)->ShowWindow(SW_HIDE);

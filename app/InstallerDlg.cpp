@@ -1,5 +1,6 @@
 #include "app/InstallerDlg.h"
 #include "framework/afxfile.h"
+#include "framework/afxgdiplus.h"
 #include "framework/afxshell.h"
 #include "install/InstallWorker.h"
 #include "install/ProductNames.h"
@@ -22,6 +23,7 @@ BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_STN_CLICKED(IDC_LINK_LICENSE, OnStnClickedLicense)
     ON_MESSAGE(WM_INSTALL_NOTIFY, OnInstallNotify)
     ON_EN_CHANGE(IDC_EDIT_INSTALL_DIR, OnEnChangeInstallDir)
+    ON_MESSAGE(WM_INSTALLER_SHOWN, OnShown)
 END_MESSAGE_MAP()
 
 CInstallerDlg::CInstallerDlg(CWnd*) {
@@ -42,12 +44,9 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
     // The package URL from the vendor's upgrade manifest, asked for on its
     // own thread so that the window never waits for the server. The worker
     // takes it once Install is pressed; it stays empty when the query
-    // fails, and the download then fails with it.
+    // fails, and the download then fails with it. The download folder is
+    // made once the window shows (OnShown).
     StartUpgradeQuery(m_osvi.dwMajorVersion);
-
-    // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
-    // administrators can write (checked again by Install).
-    if (GetStagingFolder(m_szDownloadFile)) PrepareStagingFolder(m_szDownloadFile);
 }
 
 void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
@@ -72,7 +71,8 @@ namespace {
 
 HBITMAP LoadSkin(UINT nID) { return LoadPngBitmap(AfxGetInstanceHandle(), nID); }
 
-// Each check box gets its own copy of the check-box skin.
+// Each check box gets its own copy of the check-box skin: taking it in
+// changes the bitmap's key-colour pixels.
 void SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
     chk.MoveWindow(x, y, w, h, TRUE);
     CBitmap bmp;
@@ -102,6 +102,7 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 }  // namespace
 
 BOOL CInstallerDlg::OnInitDialog() {
+    CGdiplusSession gdiplus;  // one for all the images decoded here
     CDlgEx::OnInitDialog();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -154,10 +155,8 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_linkLicense.ModifyStyle(0, SS_NOTIFY);  // clicks reach the dialog as STN_CLICKED
     m_linkLicense.MoveWindow(120, 375, 120, 30, TRUE);
 
-    // Progress page.
-    HBITMAP hFill = LoadSkin(IDB_SKIN_PROGRESS_FILL);
-    HBITMAP hTrack = LoadSkin(IDB_SKIN_PROGRESS_TRACK);
-    m_progress.SetImages(hTrack, hFill);  // 580x4; the bar keeps both bitmaps
+    // Progress page; its images and the finish page's come with Install
+    // (SkinLaterPages), so that the window shows sooner.
     m_progress.MoveWindow(23, 335, 580, 4, TRUE);
     m_progress.ShowWindow(SW_HIDE);
 
@@ -171,14 +170,35 @@ BOOL CInstallerDlg::OnInitDialog() {
     PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 420, 26);
     PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 420, 22);
 
-    SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
+    m_chkRunClient.MoveWindow(23, 375, 50, 30, TRUE);
     m_chkRunClient.SetCheck(1);
     m_chkRunClient.ShowWindow(SW_HIDE);
 
-    SkinButton(m_btnFinish, IDB_SKIN_FINISH);
     m_btnFinish.MoveWindow(460, 360, 140, 40, TRUE);
     m_btnFinish.ShowWindow(SW_HIDE);
+
+    // Handled once the dialog is on the screen: posted messages come
+    // before input, so before any click.
+    PostMessage(WM_INSTALLER_SHOWN);
     return TRUE;
+}
+
+LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
+    // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
+    // administrators can write (checked again by Install).
+    wchar_t szFolder[PATH_CHARS];
+    if (GetStagingFolder(szFolder)) PrepareStagingFolder(szFolder);
+    return 0;
+}
+
+void CInstallerDlg::SkinLaterPages() {
+    if (m_bLaterPagesSkinned) return;
+    m_bLaterPagesSkinned = TRUE;
+    CGdiplusSession gdiplus;
+    m_progress.SetImages(LoadSkin(IDB_SKIN_PROGRESS_TRACK), LoadSkin(IDB_SKIN_PROGRESS_FILL));  // the bar keeps both
+    SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
+    SkinButton(m_btnFinish, IDB_SKIN_FINISH);
+    m_btnFinish.MoveWindow(460, 360, 140, 40, TRUE);  // the skin sized it to one state image
 }
 
 void CInstallerDlg::OnPaint() {

@@ -14,6 +14,9 @@
 #include "install/PackageHold.h"
 #include "install/UpgradeManifest.h"
 
+// Posted by OnInitDialog to itself: the work that can wait until the window shows.
+#define WM_INSTALLER_SHOWN (WM_USER + 2)
+
 class CInstallerDlg : public CDlgEx {
 public:
     explicit CInstallerDlg(CWnd* pParent = nullptr);
@@ -47,6 +50,7 @@ protected:
     void OnBnClickedFinish();
     void OnStnClickedLicense();
     LRESULT OnInstallNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShown(WPARAM, LPARAM);
     void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()
 
@@ -61,6 +65,9 @@ protected:
     void UpdateDownloadStatus();
     // The failure box; Retry starts the run again, Cancel ends the program.
     void OnInstallFailed(InstallFailure cause, DWORD detail);
+    // The images of the progress and finish pages, once, when Install first
+    // needs them.
+    void SkinLaterPages();
 
 public:
     // Install state, in declaration order. Every field starts at zero.
@@ -101,6 +108,7 @@ public:
     BOOL m_bFolderAccepted = FALSE;
     CSpeedMeter m_speedMeter;
     BOOL m_bRetrying = FALSE;
+    BOOL m_bLaterPagesSkinned = FALSE;
 };
 
 // The install worker's thread entry; the parameter is the CInstallerDlg.

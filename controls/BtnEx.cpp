@@ -27,11 +27,7 @@ void CBtnEx::SetImage(HBITMAP hBitmap, BOOL bResize) {
 
 void CBtnEx::SetToolTipText(const CString& strTip) {
     m_strTip = strTip;
-    m_bToolTip = TRUE;
-    if (m_tooltip.m_hWnd) return;
-    m_tooltip.Create(this, TTS_NOPREFIX);
-    m_tooltip.AddTool(this, LPSTR_TEXTCALLBACKW, nullptr, 0);
-    m_tooltip.SendMessage(TTM_SETDELAYTIME, TTDT_AUTOMATIC, 660);
+    m_bToolTip = TRUE;  // the control itself comes with the first mouse move
 }
 
 void CBtnEx::DrawItem(LPDRAWITEMSTRUCT lpDIS) {

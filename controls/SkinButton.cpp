@@ -11,7 +11,15 @@ void CSkinButton::PreSubclassWindow() {
 }
 
 BOOL CSkinButton::PreTranslateMessage(MSG* pMsg) {
-    if (m_bToolTip) m_tooltip.RelayEvent(pMsg);
+    if (m_bToolTip) {
+        // Made when the pointer first comes by: the window shows sooner.
+        if (!m_tooltip.m_hWnd && pMsg->message == WM_MOUSEMOVE) {
+            m_tooltip.Create(this, TTS_NOPREFIX);
+            m_tooltip.AddTool(this, LPSTR_TEXTCALLBACKW, nullptr, 0);
+            m_tooltip.SendMessage(TTM_SETDELAYTIME, TTDT_AUTOMATIC, 660);
+        }
+        if (m_tooltip.m_hWnd) m_tooltip.RelayEvent(pMsg);
+    }
     return CButton::PreTranslateMessage(pMsg);
 }
 
@@ -21,7 +29,7 @@ COLORREF CSkinButton::LabelColor(BOOL bDisabled) const {
 
 LRESULT CSkinButton::OnMouseHover(WPARAM wParam, LPARAM lParam) {
     CSkinCtrl<CButton>::OnMouseHover(wParam, lParam);
-    if (m_bToolTip) m_tooltip.UpdateTipText(m_strTip, this, 0);
+    if (m_tooltip.m_hWnd) m_tooltip.UpdateTipText(m_strTip, this, 0);
     return 0;
 }
 

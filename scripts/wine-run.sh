@@ -39,7 +39,7 @@ trap 'exit 143' TERM
 base=$build/wine/prefix
 bash "$here/wine-prefix.sh" "$base" || exit 1
 
-export WINEDEBUG=-all WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDEBUG=${VELMORA_WINEDEBUG:--all} WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=${VELMORA_DLL_OVERRIDES:+;$VELMORA_DLL_OVERRIDES}"
 
 prefix=${VELMORA_PREFIX:-$base}

@@ -62,8 +62,13 @@ BOOL CDlgEx::SetSkin(HBITMAP hBack, HBITMAP hClose, HBITMAP hMin) {
     m_bmpBack.Attach(hBack);
     BITMAP bm = {};
     m_bmpBack.GetBitmap(&bm);
-    SetWindowPos(nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER | SWP_NOMOVE);
-    UpdateRegion();
+    CRect rcWnd;
+    GetWindowRect(&rcWnd);
+    // A new size gets its shape from OnSize.
+    if (rcWnd.Width() == bm.bmWidth && rcWnd.Height() == bm.bmHeight)
+        UpdateRegion();
+    else
+        SetWindowPos(nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER | SWP_NOMOVE);
 
     int x = bm.bmWidth - m_nBtnRight;
     const int y = m_nBtnTop;
