@@ -1,6 +1,5 @@
 #include "app/InstallerDlg.h"
 #include "framework/afxfile.h"
-#include "framework/afxgdiplus.h"
 #include "framework/afxshell.h"
 #include "install/InstallWorker.h"
 #include "install/ProductNames.h"
@@ -102,7 +101,6 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 }  // namespace
 
 BOOL CInstallerDlg::OnInitDialog() {
-    CGdiplusSession gdiplus;  // one for all the images decoded here
     CDlgEx::OnInitDialog();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -194,7 +192,6 @@ LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
 void CInstallerDlg::SkinLaterPages() {
     if (m_bLaterPagesSkinned) return;
     m_bLaterPagesSkinned = TRUE;
-    CGdiplusSession gdiplus;
     m_progress.SetImages(LoadSkin(IDB_SKIN_PROGRESS_TRACK), LoadSkin(IDB_SKIN_PROGRESS_FILL));  // the bar keeps both
     SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
     SkinButton(m_btnFinish, IDB_SKIN_FINISH);

@@ -1,5 +1,8 @@
 #include "skin/SkinImage.h"
-#include "framework/afxgdiplus.h"
+#include "skin/SkinPng.h"
+#include <cstring>
+#include <memory>
+#include <new>
 
 BYTE SkinBlendOverWhite(BYTE c, BYTE a) {
     // a * (c - 255) + 65025 is never negative, so the division floors.
@@ -28,63 +31,33 @@ void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h
     }
 }
 
-HBITMAP CreateDibFromImage(const CGdiplusApi* api, Gdiplus::GpBitmap* image, COLORREF crKey) {
-    UINT w = 0, h = 0;
-    if (!api || !image || api->GdipGetImageWidth(image, &w) != Gdiplus::Ok ||
-        api->GdipGetImageHeight(image, &h) != Gdiplus::Ok || w == 0)
-        return nullptr;
-
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = static_cast<LONG>(w);
-    bi.bmiHeader.biHeight = static_cast<LONG>(h);  // positive: rows stored bottom-up
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* pBits = nullptr;  // with DIB_RGB_COLORS no DC is needed
-    HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    if (!hDib) return nullptr;
-
-    const Gdiplus::GpRect rc(0, 0, static_cast<INT>(w), static_cast<INT>(h));
-    Gdiplus::BitmapData data = {};
-    if (api->GdipBitmapLockBits(image, &rc, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok ||
-        !data.Scan0) {
-        ::DeleteObject(hDib);
-        return nullptr;
-    }
-    SkinConvertPixels(static_cast<const BYTE*>(data.Scan0), data.Stride, static_cast<BYTE*>(pBits),
-                      static_cast<int>(w), static_cast<int>(h), crKey);
-    api->GdipBitmapUnlockBits(image, &data);
-    return hDib;
-}
-
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     if (!hInstance) return nullptr;
 
     // A BITMAP resource of the same ID takes precedence, unconverted.
     if (HBITMAP hBmp = ::LoadBitmapW(hInstance, MAKEINTRESOURCEW(nResID))) return hBmp;
 
-    CGdiplusSession gdiplus;
-    const CGdiplusApi* api = gdiplus.Api();
     HRSRC hRes = ::FindResourceW(hInstance, MAKEINTRESOURCEW(nResID), L"PNG");
     HGLOBAL hData = hRes ? ::LoadResource(hInstance, hRes) : nullptr;
-    IStream* pStream = nullptr;
-    if (!api || !hData || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &pStream))) return nullptr;
-    pStream->Write(::LockResource(hData), ::SizeofResource(hInstance, hRes), nullptr);
-    // Decoders differ in whether they rewind the stream themselves.
-    LARGE_INTEGER zero = {};
-    pStream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    const BYTE* data = hData ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
+    const DWORD cb = hRes ? ::SizeofResource(hInstance, hRes) : 0;
+    CPngInfo info;
+    if (!data || !ReadPngHeader(data, cb, &info)) return nullptr;
+    const size_t nPixels = static_cast<size_t>(info.width) * info.height;
+    std::unique_ptr<DWORD[]> pixels(new (std::nothrow) DWORD[nPixels]);
+    if (!pixels || !DecodePng(data, cb, info, pixels.get())) return nullptr;
 
-    HBITMAP hResult = nullptr;
-    Gdiplus::GpBitmap* image = nullptr;
-    if (api->GdipCreateBitmapFromStream(pStream, &image) == Gdiplus::Ok && image) {
-        hResult = CreateDibFromImage(api, image, SKIN_KEY_COLOR);
-        // GDI+'s own conversion composites over the key colour.
-        HBITMAP hFallback = nullptr;
-        if (!hResult && api->GdipCreateHBITMAPFromBitmap(image, &hFallback, 0xFFFF00FF) == Gdiplus::Ok)
-            hResult = hFallback;
-        api->GdipDisposeImage(image);
-    }
-    pStream->Release();
-    return hResult;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = info.width;
+    bi.bmiHeader.biHeight = info.height;  // positive: rows stored bottom-up
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;  // with DIB_RGB_COLORS no DC is needed
+    HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    if (hDib)
+        SkinConvertPixels(reinterpret_cast<const BYTE*>(pixels.get()), info.width * 4, static_cast<BYTE*>(pBits),
+                          info.width, info.height, SKIN_KEY_COLOR);
+    return hDib;
 }

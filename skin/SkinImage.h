@@ -4,9 +4,6 @@
 #pragma once
 #include <windows.h>
 
-namespace Gdiplus { class GpBitmap; }
-struct CGdiplusApi;
-
 // The see-through colour of every skin image, control mask and window shape.
 #define SKIN_KEY_COLOR RGB(255, 0, 255)
 
@@ -20,8 +17,7 @@ DWORD SkinConvertPixel(DWORD argb, COLORREF crKey);
 // bottom-up DIB of exactly w * 4 bytes per row.
 void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h, COLORREF crKey);
 
-// Skin image resource nResID ("PNG" type; a BITMAP resource of the same ID
-// wins untouched) as a bitmap the caller owns, or NULL.
+// Skin image resource nResID ("PNG" type, 8-bit RGB or RGBA: SkinPng.h; a
+// BITMAP resource of the same ID wins untouched) as a bottom-up 32-bit DIB
+// section the caller owns, or NULL.
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID);
-// A decoded image as a bottom-up 32-bit DIB section, or NULL.
-HBITMAP CreateDibFromImage(const CGdiplusApi* api, Gdiplus::GpBitmap* image, COLORREF crKey);

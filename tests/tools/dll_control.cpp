@@ -2,12 +2,12 @@
 // static imports and manifest (comctl32 v6, requireAdministrator) that
 // hardens its DLL search with the installer's own code and then does what
 // draws Wine's own DLLs in: it opens a dialog with the installer's control
-// classes, decodes a PNG with GDI+, opens WinInet and the crypto provider,
-// each loaded the hardened way. A canary that fires for this program fires
+// classes, opens WinInet and the crypto provider, each loaded the hardened
+// way. (The installer decodes its images itself, and so loads no image
+// library.) A canary that fires for this program fires
 // because of Wine, not because of anything the installer does.
 #include "framework/afxcrypt.h"
 #include "framework/afxdll.h"
-#include "framework/afxgdiplus.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -16,26 +16,6 @@
 #include <wininet.h>
 
 namespace {
-
-// A 1x1 RGBA PNG.
-const BYTE kPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
-                     0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4,
-                     0x89, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0,
-                     0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45,
-                     0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-
-void DecodePng() {
-    CGdiplusSession gdiplus;
-    const CGdiplusApi* api = gdiplus.Api();
-    IStream* stream = nullptr;
-    if (!api || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return;
-    stream->Write(kPng, sizeof(kPng), nullptr);
-    LARGE_INTEGER zero = {};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    Gdiplus::GpBitmap* image = nullptr;
-    if (api->GdipCreateBitmapFromStream(stream, &image) == Gdiplus::Ok && image) api->GdipDisposeImage(image);
-    stream->Release();
-}
 
 template <typename Fn>
 Fn Proc(HMODULE module, const char* name) {
@@ -125,7 +105,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
     ::DeleteObject(::CreateSolidBrush(0));
     Random();
-    DecodePng();
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     if (argv && argc > 1) OpenUrl(argv[1]);
