@@ -11,7 +11,7 @@
 // RapidJSON's iterators derive from std::iterator, deprecated in C++17.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
 #pragma GCC diagnostic pop
 #include <cstring>
 
@@ -19,23 +19,6 @@ namespace {
 
 // Code page the manifest's JSON is read in.
 const UINT kManifestCodePage = 936;
-
-// A repeated key counts with its last value.
-const rapidjson::Value* FindMember(const rapidjson::Value& object, const char* name) {
-    const rapidjson::Value* found = nullptr;
-    const size_t len = strlen(name);
-    for (auto it = object.MemberBegin(); it != object.MemberEnd(); ++it) {
-        if (it->name.GetStringLength() == len && memcmp(it->name.GetString(), name, len) == 0)
-            found = &it->value;
-    }
-    return found;
-}
-
-BOOL IsCode100(const rapidjson::Value& code) {
-    if (code.IsInt()) return code.GetInt() == 100;
-    if (code.IsString()) return ReadLeadingInt(code.GetString()) == 100;
-    return FALSE;
-}
 
 // The document with every raw control character inside a string written as
 // a \\u escape, into out (cbOut bytes, terminated); FALSE when it does not
@@ -99,28 +82,174 @@ BOOL EscapeRawControls(const char* document, size_t length, char* out, size_t cb
     return TRUE;
 }
 
-// A JSON number or a string of decimal digits as a count; FALSE otherwise.
-BOOL ReadCount(const rapidjson::Value& value, ULONGLONG* count) {
-    if (value.IsUint64()) {
-        *count = value.GetUint64();
+// A count as the manifest may write it: a JSON integer from 0 to 2^64 - 1
+// (number holds its text; "-0" counts as 0, as the parser reads it) or a
+// string of 1 to 19 decimal digits.
+BOOL ReadCount(const char* text, size_t length, BOOL bNumber, ULONGLONG* pCount) {
+    if (bNumber && length == 2 && text[0] == '-' && text[1] == '0') {
+        *pCount = 0;
         return TRUE;
     }
-    if (!value.IsString() || value.GetStringLength() == 0 || value.GetStringLength() > 19) return FALSE;
+    if (length == 0 || length > (bNumber ? 20u : 19u)) return FALSE;
     ULONGLONG n = 0;
-    for (const char* p = value.GetString(); *p; ++p) {
-        if (*p < '0' || *p > '9') return FALSE;
-        n = n * 10 + static_cast<ULONGLONG>(*p - '0');
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') return FALSE;  // a sign, fraction or exponent: not a count
+        const ULONGLONG digit = static_cast<ULONGLONG>(text[i] - '0');
+        if (n > (~0ULL - digit) / 10) return FALSE;  // past 2^64 - 1
+        n = n * 10 + digit;
     }
-    *count = n;
+    *pCount = n;
     return TRUE;
 }
 
-// An optional count member: absent is fine, present must be well formed.
-BOOL ReadOptionalCount(const rapidjson::Value& object, const char* name, BOOL* present, ULONGLONG* count) {
-    const rapidjson::Value* value = FindMember(object, name);
-    *present = value != nullptr;
-    return !value || ReadCount(*value, count);
-}
+// Reads the members that matter as the parser walks the document: "code"
+// at the top, and in the top-level "result" object "version",
+// "versionCode", "downloadUrl", "size", "sha256", "installedSize" and
+// "expires". A repeated key counts with its last value, a repeated
+// "result" as a whole. Numbers arrive as their text, so that the rules
+// above apply to what the manifest wrote.
+class CManifestReader {
+public:
+    enum Member { OTHER, CODE, RESULT, VERSION, VERSION_CODE, URL, SIZE, SHA256, INSTALLED_SIZE, EXPIRES };
+
+    bool Null() { return Value(nullptr, 0, FALSE); }
+    bool Bool(bool) { return Value(nullptr, 0, FALSE); }
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) { return Value(text, length, TRUE); }
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        m_bString = TRUE;
+        const bool ok = Value(text, length, FALSE);
+        m_bString = FALSE;
+        return ok;
+    }
+    bool StartObject() {
+        if (m_depth == 0) {
+            ++m_depth;
+            return true;
+        }
+        const BOOL bResult = m_depth == 1 && m_pending == RESULT;
+        Value(nullptr, 0, FALSE);
+        if (bResult) m_bResultObject = m_bInResult = TRUE;
+        ++m_depth;
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        if (--m_depth == 1) m_bInResult = FALSE;
+        return true;
+    }
+    bool StartArray() {
+        if (m_depth == 0) return false;  // the top level must be an object
+        Value(nullptr, 0, FALSE);
+        ++m_depth;
+        return true;
+    }
+    bool EndArray(rapidjson::SizeType) {
+        --m_depth;
+        return true;
+    }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        m_pending = OTHER;
+        if (m_depth == 1) {
+            if (Is(text, length, "code")) m_pending = CODE;
+            if (Is(text, length, "result")) m_pending = RESULT;
+        } else if (m_depth == 2 && m_bInResult) {
+            static const struct { const char* name; Member member; } kMembers[] = {
+                {"version", VERSION}, {"versionCode", VERSION_CODE}, {"downloadUrl", URL}, {"size", SIZE},
+                {"sha256", SHA256}, {"installedSize", INSTALLED_SIZE}, {"expires", EXPIRES},
+            };
+            for (const auto& m : kMembers)
+                if (Is(text, length, m.name)) m_pending = m.member;
+        }
+        return true;
+    }
+    // Scalars and the other numbers never arrive: numbers come as text.
+    bool Int(int) { return false; }
+    bool Uint(unsigned) { return false; }
+    bool Int64(int64_t) { return false; }
+    bool Uint64(uint64_t) { return false; }
+    bool Double(double) { return false; }
+
+    // What the document said, when it holds a usable manifest.
+    BOOL Result(CManifestFields* pFields) const {
+        if (!m_bCode100 || !m_bResultObject || !m_bVersion || !m_bVersionCode || !m_bUrl) return FALSE;
+        for (BOOL bBad : m_bBad)
+            if (bBad) return FALSE;  // an optional member there, but not well formed
+        *pFields = m_fields;
+        return TRUE;
+    }
+
+private:
+    static BOOL Is(const char* text, size_t length, const char* name) {
+        return strlen(name) == length && memcmp(text, name, length) == 0;
+    }
+
+    // The value of the pending member: text and length for a number or a
+    // string, null for anything else.
+    bool Value(const char* text, size_t length, BOOL bNumber) {
+        if (m_depth == 0) return false;  // the top level must be an object
+        const Member member = m_pending;
+        m_pending = OTHER;
+        if (m_depth == 1 && member == CODE) {
+            // An integer within 32 bits that is 100 is written "100"; a
+            // string counts with its leading number.
+            m_bCode100 = bNumber ? (length == 3 && memcmp(text, "100", 3) == 0)
+                                 : (m_bString && ReadLeadingInt(text) == 100);
+        } else if (m_depth == 1 && member == RESULT) {
+            // A new result, whatever it is, replaces the one before.
+            m_bResultObject = m_bVersion = m_bVersionCode = m_bUrl = FALSE;
+            memset(m_bBad, 0, sizeof(m_bBad));
+            m_fields = CManifestFields();
+        } else if (m_depth == 2 && m_bInResult) {
+            ResultMember(member, text, length, bNumber);
+        }
+        return true;
+    }
+
+    void ResultMember(Member member, const char* text, size_t length, BOOL bNumber) {
+        switch (member) {
+        case VERSION:
+            m_bVersion = TRUE;
+            break;
+        case VERSION_CODE:
+            m_bVersionCode = TRUE;
+            break;
+        case URL:
+            m_bUrl = m_bString && length > 0 && length < sizeof(m_fields.szUrl);
+            memset(m_fields.szUrl, 0, sizeof(m_fields.szUrl));
+            if (m_bUrl) memcpy(m_fields.szUrl, text, length);  // a NUL inside ends it, as a C string
+            break;
+        case SIZE:
+            m_fields.package.bSize = TRUE;
+            m_bBad[member] = !text || !ReadCount(text, length, bNumber, &m_fields.package.nSize);
+            break;
+        case INSTALLED_SIZE:
+            m_fields.bInstalledSize = TRUE;
+            m_bBad[member] = !text || !ReadCount(text, length, bNumber, &m_fields.nInstalledSize);
+            break;
+        case EXPIRES: {
+            ULONGLONG expires = 0;
+            m_fields.bExpires = TRUE;
+            m_bBad[member] = !text || !ReadCount(text, length, bNumber, &expires);
+            m_fields.nExpires = static_cast<LONGLONG>(expires);
+            break;
+        }
+        case SHA256:
+            m_fields.package.bSha256 = TRUE;
+            m_bBad[member] = !m_bString || !ParseSha256Hex(text, m_fields.package.sha256);
+            break;
+        default:
+            break;
+        }
+    }
+
+    int m_depth = 0;
+    Member m_pending = OTHER;
+    BOOL m_bString = FALSE;  // the value being read is a string
+    BOOL m_bCode100 = FALSE;
+    BOOL m_bResultObject = FALSE, m_bInResult = FALSE;
+    BOOL m_bVersion = FALSE, m_bVersionCode = FALSE, m_bUrl = FALSE;
+    BOOL m_bBad[EXPIRES + 1] = {};  // the member's last value is not well formed
+    CManifestFields m_fields;
+};
 
 // The bytes of a manifest reply and, in a build with a key, of its
 // signature; each with the retry rule. FALSE when either cannot be had,
@@ -179,33 +308,12 @@ BOOL IsThreadRunning(HANDLE hThread) {
 BOOL ReadUpgradeManifest(const char* document, size_t length, CManifestFields* fields) {
     char escaped[6 * kHttpBodyBytes];
     if (!EscapeRawControls(document, length, escaped, sizeof(escaped))) return FALSE;
-    rapidjson::Document root;
-    root.Parse<rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag>(escaped);
-    if (root.HasParseError() || !root.IsObject()) return FALSE;
-
-    const rapidjson::Value* code = FindMember(root, "code");
-    if (!code || !IsCode100(*code)) return FALSE;
-
-    const rapidjson::Value* result = FindMember(root, "result");
-    if (!result || !result->IsObject()) return FALSE;
-    if (!FindMember(*result, "versionCode") || !FindMember(*result, "version")) return FALSE;
-    const rapidjson::Value* url = FindMember(*result, "downloadUrl");
-    if (!url || !url->IsString() || url->GetStringLength() == 0) return FALSE;
-
-    CManifestFields read;
-    const rapidjson::Value* sha256 = FindMember(*result, "sha256");
-    ULONGLONG expires = 0;
-    read.package.bSha256 = sha256 != nullptr;
-    if (url->GetStringLength() >= sizeof(read.szUrl) ||
-        !ReadOptionalCount(*result, "size", &read.package.bSize, &read.package.nSize) ||
-        !ReadOptionalCount(*result, "installedSize", &read.bInstalledSize, &read.nInstalledSize) ||
-        !ReadOptionalCount(*result, "expires", &read.bExpires, &expires) ||
-        (sha256 && (!sha256->IsString() || !ParseSha256Hex(sha256->GetString(), read.package.sha256))))
-        return FALSE;
-    memcpy(read.szUrl, url->GetString(), url->GetStringLength());  // a NUL inside ends it, as a C string
-    read.nExpires = static_cast<LONGLONG>(expires);
-    *fields = read;
-    return TRUE;
+    CManifestReader manifest;
+    rapidjson::Reader reader;
+    rapidjson::StringStream stream(escaped);
+    const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag |
+                                                       rapidjson::kParseNumbersAsStringsFlag>(stream, manifest);
+    return !parsed.IsError() && manifest.Result(fields);
 }
 
 BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info) {

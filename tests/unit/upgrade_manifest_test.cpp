@@ -62,6 +62,13 @@ TEST(UpgradeManifest, AcceptedAndRejectedDocuments) {
         {"{\"code\":100,", false},
         {R"({"code":100,"code":101,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})", false},
         {R"({"code":101,"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})", true},
+        // A repeated result counts as a whole, the last one.
+        {R"({"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"},"result":{"version":"1"}})",
+         false},
+        {R"({"code":100,"result":{"version":"1"},"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})",
+         true},
+        {R"({"code":100,"other":{"code":101},"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})",
+         true},
         // Raw control characters inside strings, as the manifests' own parser takes them.
         {"{\"code\":100,\"msg\":\"line one\nline\ttwo\r\",\"result\":" +
              std::string(R"({"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe"}})"), true},
@@ -104,6 +111,17 @@ TEST(UpgradeManifest, WhatItSaysOfThePackage) {
         {R"(,"sha256":")" + sha.substr(2) + "zz\"", false},  // not hex
         {R"(,"sha256":42)", false},
         {R"(,"expires":"soon")", false},
+        // As the parser reads numbers: "-0" is 0, up to 2^64 - 1 counts, beyond is no count.
+        {R"(,"size":-0)", true},
+        {R"(,"size":18446744073709551615)", true},
+        {R"(,"size":18446744073709551616)", false},
+        {R"(,"size":1e3)", false},
+        {R"(,"size":true)", false},
+        {R"(,"size":{"bytes":5})", false},
+        // A repeated member counts with its last value; members of nested objects not at all.
+        {R"(,"size":"abc","size":5)", true},
+        {R"(,"size":5,"size":"abc")", false},
+        {R"(,"extra":{"size":"abc","sha256":1})", true},
     };
     for (const Case& c : cases) {
         CManifestFields fields;
