@@ -1,8 +1,5 @@
 #include "skin/SkinImage.h"
 #include "skin/SkinPng.h"
-#include <cstring>
-#include <memory>
-#include <new>
 
 BYTE SkinBlendOverWhite(BYTE c, BYTE a) {
     // a * (c - 255) + 65025 is never negative, so the division floors.
@@ -19,18 +16,6 @@ DWORD SkinConvertPixel(DWORD argb, COLORREF crKey) {
     return (static_cast<DWORD>(r) << 16) | (static_cast<DWORD>(g) << 8) | b;
 }
 
-void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h, COLORREF crKey) {
-    for (int y = 0; y < h; ++y) {
-        const BYTE* src = pSrc + static_cast<ptrdiff_t>(y) * srcStride;
-        DWORD* dst = reinterpret_cast<DWORD*>(pDst + static_cast<ptrdiff_t>(h - 1 - y) * w * 4);
-        for (int x = 0; x < w; ++x) {
-            DWORD argb;
-            memcpy(&argb, src + x * 4, 4);
-            dst[x] = SkinConvertPixel(argb, crKey);
-        }
-    }
-}
-
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     if (!hInstance) return nullptr;
 
@@ -43,9 +28,6 @@ HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     const DWORD cb = hRes ? ::SizeofResource(hInstance, hRes) : 0;
     CPngInfo info;
     if (!data || !ReadPngHeader(data, cb, &info)) return nullptr;
-    const size_t nPixels = static_cast<size_t>(info.width) * info.height;
-    std::unique_ptr<DWORD[]> pixels(new (std::nothrow) DWORD[nPixels]);
-    if (!pixels || !DecodePng(data, cb, info, pixels.get())) return nullptr;
 
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -56,8 +38,15 @@ HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     bi.bmiHeader.biCompression = BI_RGB;
     void* pBits = nullptr;  // with DIB_RGB_COLORS no DC is needed
     HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    if (hDib)
-        SkinConvertPixels(reinterpret_cast<const BYTE*>(pixels.get()), info.width * 4, static_cast<BYTE*>(pBits),
-                          info.width, info.height, SKIN_KEY_COLOR);
+    if (!hDib) return nullptr;
+    // Decoded straight into the bitmap, its top row last in memory, then
+    // flattened in place.
+    DWORD* pixels = static_cast<DWORD*>(pBits);
+    const size_t nPixels = static_cast<size_t>(info.width) * info.height;
+    if (!DecodePng(data, cb, info, pixels + nPixels - info.width, -static_cast<ptrdiff_t>(info.width))) {
+        ::DeleteObject(hDib);
+        return nullptr;
+    }
+    for (size_t i = 0; i < nPixels; ++i) pixels[i] = SkinConvertPixel(pixels[i], SKIN_KEY_COLOR);
     return hDib;
 }

@@ -13,9 +13,6 @@ BYTE SkinBlendOverWhite(BYTE c, BYTE a);
 // opaque copied, fully transparent the key, partial alpha over white; the
 // fourth byte is always 0.
 DWORD SkinConvertPixel(DWORD argb, COLORREF crKey);
-// Converts w x h pixels read top-down (srcStride bytes per row) into a
-// bottom-up DIB of exactly w * 4 bytes per row.
-void SkinConvertPixels(const BYTE* pSrc, int srcStride, BYTE* pDst, int w, int h, COLORREF crKey);
 
 // Skin image resource nResID ("PNG" type, 8-bit RGB or RGBA: SkinPng.h; a
 // BITMAP resource of the same ID wins untouched) as a bottom-up 32-bit DIB

@@ -320,7 +320,7 @@ BOOL ReadPngHeader(const BYTE* data, size_t cb, CPngInfo* pInfo) {
     return TRUE;
 }
 
-BOOL DecodePng(const BYTE* data, size_t cb, const CPngInfo& info, DWORD* pixels) {
+BOOL DecodePng(const BYTE* data, size_t cb, const CPngInfo& info, DWORD* topRow, ptrdiff_t rowPitch) {
     // The image data, which may come in several chunks, in one piece.
     size_t cbPacked = 0;
     if (!ForEachChunk(data, cb, [&](const BYTE* type, const BYTE*, DWORD length) {
@@ -350,7 +350,7 @@ BOOL DecodePng(const BYTE* data, size_t cb, const CPngInfo& info, DWORD* pixels)
         BYTE* line = raw.get() + y * (stride + 1);
         BYTE* row = line + 1;
         if (!Unfilter(line[0], row, prev, stride, bpp)) return FALSE;
-        DWORD* out = pixels + static_cast<size_t>(y) * info.width;
+        DWORD* out = topRow + y * rowPitch;
         for (int x = 0; x < info.width; ++x) {
             const BYTE* s = row + x * bpp;
             const DWORD alpha = info.bAlpha ? s[3] : 255;

@@ -21,9 +21,11 @@ const int kPngMaxSide = 8192;
 BOOL ReadPngHeader(const BYTE* data, size_t cb, CPngInfo* pInfo);
 
 // Decodes data, whose header ReadPngHeader read into info, into
-// info.width * info.height pixels 0xAARRGGBB (RGB images opaque), the top
-// row first. FALSE when the data is damaged; pixels may then hold anything.
-BOOL DecodePng(const BYTE* data, size_t cb, const CPngInfo& info, DWORD* pixels);
+// info.width * info.height pixels 0xAARRGGBB (RGB images opaque): the top
+// row at topRow, each next row rowPitch pixels further (negative for a
+// bottom-up bitmap). FALSE when the data is damaged; the pixels may then
+// hold anything.
+BOOL DecodePng(const BYTE* data, size_t cb, const CPngInfo& info, DWORD* topRow, ptrdiff_t rowPitch);
 
 // Inflates the zlib stream in (RFC 1950 and 1951, Adler-32 checked) into
 // exactly cbOut bytes at out. FALSE when the stream is damaged or does not

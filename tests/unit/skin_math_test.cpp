@@ -31,17 +31,6 @@ TEST(SkinPixels, ConvertsEachAlphaCaseToADibWordWithoutAlpha) {
     for (const auto& t : cases) EXPECT_EQ(t.expected, SkinConvertPixel(t.argb, SKIN_KEY_COLOR)) << std::hex << t.argb;
 }
 
-TEST(SkinPixels, RowsComeOutBottomUp) {
-    // 2 x 2 source, top row A B, bottom row C D, with a padded source stride.
-    const DWORD src[] = {0xFF0000A1, 0xFF0000B2, 0xDEADBEEF, 0xFF0000C3, 0xFF0000D4, 0xDEADBEEF};
-    DWORD dst[4] = {};
-    SkinConvertPixels(reinterpret_cast<const BYTE*>(src), 12, reinterpret_cast<BYTE*>(dst), 2, 2, SKIN_KEY_COLOR);
-    EXPECT_EQ(0xC3u, dst[0]);
-    EXPECT_EQ(0xD4u, dst[1]);
-    EXPECT_EQ(0xA1u, dst[2]) << "the image's top row is the last row in memory";
-    EXPECT_EQ(0xB2u, dst[3]);
-}
-
 namespace {
 template <class T>
 std::vector<T> ToVector(const CArray<T>& a) { return std::vector<T>(a.begin(), a.end()); }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "skin/SkinPng.h"
 #include "res/resource.h"
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ BOOL Decodes(const std::vector<BYTE>& png, std::vector<DWORD>* pixels = nullptr)
     CPngInfo info;
     if (!ReadPngHeader(png.data(), png.size(), &info)) return FALSE;
     std::vector<DWORD> out(static_cast<size_t>(info.width) * info.height);
-    const BOOL ok = DecodePng(png.data(), png.size(), info, out.data());
+    const BOOL ok = DecodePng(png.data(), png.size(), info, out.data(), info.width);
     if (pixels) *pixels = out;
     return ok;
 }
@@ -152,6 +153,15 @@ TEST(SkinPng, ImageDataInSeveralChunksAndDamagedImages) {
     rechunked.insert(rechunked.end(), end, end + 12);
     ASSERT_TRUE(Decodes(rechunked, &split));
     EXPECT_TRUE(whole == split);
+
+    // Bottom-up, as a DIB holds it: the top row last in memory.
+    CPngInfo info;
+    ASSERT_TRUE(ReadPngHeader(png.data(), png.size(), &info));
+    std::vector<DWORD> bottomUp(whole.size());
+    ASSERT_TRUE(DecodePng(png.data(), png.size(), info, bottomUp.data() + bottomUp.size() - info.width, -info.width));
+    for (int y = 0; y < info.height; ++y)
+        EXPECT_TRUE(std::equal(whole.begin() + y * info.width, whole.begin() + (y + 1) * info.width,
+                               bottomUp.begin() + (info.height - 1 - y) * info.width)) << "row " << y;
 
     // Cut anywhere after the header: no image (the end chunk is missing).
     for (size_t n = 33; n < png.size(); n += 7)
