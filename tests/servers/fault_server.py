@@ -110,7 +110,7 @@ class FaultServer:
         self._once = {}
         self._log = []
         self._times = []
-        self._start = time.monotonic()
+        self.start_time = time.monotonic()  # the clock of times()
         owner = self
 
         class Handler(socketserver.BaseRequestHandler):
@@ -199,7 +199,7 @@ class FaultServer:
                     return
                 with self._lock:
                     self._log.append(head)
-                    self._times.append(time.monotonic() - self._start)
+                    self._times.append(time.monotonic() - self.start_time)
                     queued = self._once.get(path)
                     reply = (queued.pop(0) if queued else self._scripts.get(path)) or Reply(status=404, body=b"")
                 if not self._reply(sock, reply, headers):
