@@ -1,4 +1,5 @@
 #include "install/SupportLog.h"
+#include "install/VendorServer.h"
 #include "framework/afxfile.h"
 #include "velmora_config.h"
 #include <cstdarg>
@@ -35,8 +36,10 @@ void StartSupportLog(const OSVERSIONINFOW& osvi) {
             !::MoveFileExW(path, old, MOVEFILE_REPLACE_EXISTING))
             ::DeleteFileW(path);
     }
+    wchar_t server[SERVER_CHARS];
+    GetVendorServer(server);
     SupportLog(L"Velmora installer %ls on Windows %lu.%lu.%lu %ls, server %ls", VELMORA_INSTALLER_VERSION,
-               osvi.dwMajorVersion, osvi.dwMinorVersion, osvi.dwBuildNumber, osvi.szCSDVersion, VELMORA_SERVER);
+               osvi.dwMajorVersion, osvi.dwMinorVersion, osvi.dwBuildNumber, osvi.szCSDVersion, server);
 }
 
 void SupportLog(const wchar_t* format, ...) {

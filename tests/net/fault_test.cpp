@@ -5,7 +5,7 @@
 #include "install/HttpText.h"
 #include "install/InstallWorker.h"
 #include "install/UpgradeManifest.h"
-#include "velmora_config.h"
+#include "install/VendorServer.h"
 #include <algorithm>
 
 namespace {
@@ -79,8 +79,10 @@ TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
     server.Script(kManifestPath, "",
                   R"({"code":100,"result":{"version":"3.2.1","versionCode":321,"downloadUrl":")" + url + "\"}}");
 
-    ASSERT_EQ(L"127.0.0.1:" + std::to_wstring(server.Port()), std::wstring(VELMORA_SERVER))
-        << "the runner starts the fault server on the compiled-in vendor server port";
+    wchar_t vendor[SERVER_CHARS];
+    ASSERT_TRUE(GetVendorServer(vendor));
+    ASSERT_EQ(L"127.0.0.1:" + std::to_wstring(server.Port()), std::wstring(vendor))
+        << "the runner points the installer's vendor server (VELMORA_TEST_SERVER) at the fault server";
     CInstallerDlg dlg;
     EXPECT_TRUE(dlg.QueryUpgradeInfo(dlg.m_szDownloadUrl)) << "the query started with the dialog";
     EXPECT_EQ(std::wstring(url.begin(), url.end()), dlg.m_szDownloadUrl);

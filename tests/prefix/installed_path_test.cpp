@@ -56,8 +56,8 @@ TEST_F(InstalledPathOnPrefix, ConstructionProposesTheFolderTheSetupRegistered) {
     ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), SystemMajorVersion(), sink.Hwnd()));
     ASSERT_EQ(L"0", StandinRecord(log, L"done"));
 
-    // The dialog's constructor also asks the vendor server port for the
-    // manifest: this test holds that port's lock.
+    // The dialog's constructor also asks the vendor server for the manifest:
+    // the runner points it at a port of this run's own that refuses.
     CInstallerDlg next;
     EXPECT_EQ(folder, next.m_szInstallDir);
     EXPECT_TRUE(next.DetectInstalledPath(nullptr)) << "the registered icon file exists";

@@ -3,10 +3,13 @@
     run_unit.py fault|nginx|none BUILD TEST_PROGRAM [--port N] [--fsize-limit BYTES] [-- GTEST_ARGS...]
 
 fault: the scriptable fault server on --port (0: any free port), its address
-in VELMORA_FAULT_SERVER. nginx: nginx serving a 10,000,000-byte package,
+in VELMORA_FAULT_SERVER and, as the installer's vendor server, in
+VELMORA_TEST_SERVER. nginx: nginx serving a 10,000,000-byte package,
 address, package path, ETag and access log ('$status $bytes_sent "$request"'
 lines) in VELMORA_NGINX_SERVER, VELMORA_NGINX_PACKAGE, VELMORA_NGINX_ETAG,
-VELMORA_NGINX_LOG. none: nothing listens on --port, VELMORA_NO_SERVER=1.
+VELMORA_NGINX_LOG. none: nothing listens on --port (0: a port held for the
+run, bound but not listening), VELMORA_NO_SERVER=1, and the vendor server is
+that port: a manifest request the dialog makes is refused at once.
 --fsize-limit caps the size of every file the test process writes, as a full
 disk would (VELMORA_FSIZE_LIMIT).
 
@@ -80,14 +83,21 @@ def main():
     server = None
     if args.server == "fault":
         server = fault_server.FaultServer(args.port).start()
-        env["VELMORA_FAULT_SERVER"] = "127.0.0.1:%d" % server.port
+        env["VELMORA_FAULT_SERVER"] = env["VELMORA_TEST_SERVER"] = "127.0.0.1:%d" % server.port
     elif args.server == "nginx":
         server = start_nginx(args.build, env)
     else:
+        if not args.port:
+            # Bound and never listening: no other program gets the port while
+            # the tests run, and a connection to it is refused.
+            held = socket.socket()
+            held.bind(("127.0.0.1", 0))
+            args.port = held.getsockname()[1]
         if not nothing_listens(args.port):
             print("run_unit: port %d is in use" % args.port)
             return 1
         env["VELMORA_NO_SERVER"] = "1"
+        env["VELMORA_TEST_SERVER"] = "127.0.0.1:%d" % args.port
 
     def limit_file_size():
         if args.fsize_limit:
