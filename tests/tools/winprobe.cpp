@@ -15,6 +15,10 @@
 //   winprobe gone  TITLE MS             wait until no window has this title
 //   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
 //                                       type 0 when the window has none (its full rectangle)
+//   winprobe serve                      read commands from stdin, one per line, their
+//                                       arguments separated by tabs (UTF-8); after each
+//                                       command's output print "\x04" and its exit code:
+//                                       one process for a whole test instead of one per step
 //
 // Exit code 0 on success, 1 when the window is not found, 2 on usage errors.
 #include <windows.h>
@@ -240,18 +244,18 @@ int Region(HWND top) {
     return 0;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) return 2;
-    const std::wstring cmd = argv[1], title = argv[2];
+int Command(const std::vector<std::wstring>& args) {
+    const size_t argc = args.size();
+    if (argc < 2) return 2;
+    const std::wstring& cmd = args[0];
+    const std::wstring& title = args[1];
     if (cmd == L"gone") {
-        const DWORD limit = argc > 3 ? wcstoul(argv[3], nullptr, 10) : 5000;
+        const DWORD limit = argc > 2 ? wcstoul(args[2].c_str(), nullptr, 10) : 5000;
         for (DWORD start = GetTickCount(); FindWindowW(nullptr, title.c_str()); Sleep(50))
             if (GetTickCount() - start >= limit) return 1;
         return 0;
     }
-    const DWORD timeout = (cmd == L"find" && argc > 3) ? wcstoul(argv[3], nullptr, 10) : 5000;
+    const DWORD timeout = (cmd == L"find" && argc > 2) ? wcstoul(args[2].c_str(), nullptr, 10) : 5000;
     HWND top = FindTop(title, timeout);
     if (!top) {
         fprintf(stderr, "winprobe: no window %s\n", Utf8(title).c_str());
@@ -260,16 +264,52 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"find") { printf("%lu\n", (unsigned long)(UINT_PTR)top); return 0; }
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
-    if (cmd == L"command" && argc > 3) {  // a button's click as a message, whatever its state
-        const int id = _wtoi(argv[3]);
+    if (cmd == L"command" && argc > 2) {  // a button's click as a message, whatever its state
+        const int id = _wtoi(args[2].c_str());
         SendMessageW(top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(top, id));
         return 0;
     }
-    if (cmd == L"shot" && argc > 3) return Shot(top, argv[3]);
-    if (cmd == L"click" && argc > 3) return Click(top, argv[3]);
-    if (cmd == L"type" && argc > 4) return Type(top, _wtoi(argv[3]), argv[4]);
-    if (cmd == L"key" && argc > 3) { Foreground(top); SendChord(argv[3]); Sleep(100); return 0; }
-    if (cmd == L"waitvis" && argc > 5) return WaitVisible(top, _wtoi(argv[3]), _wtoi(argv[4]), wcstoul(argv[5], nullptr, 10));
+    if (cmd == L"shot" && argc > 2) return Shot(top, args[2].c_str());
+    if (cmd == L"click" && argc > 2) return Click(top, args[2].c_str());
+    if (cmd == L"type" && argc > 3) return Type(top, _wtoi(args[2].c_str()), args[3].c_str());
+    if (cmd == L"key" && argc > 2) { Foreground(top); SendChord(args[2].c_str()); Sleep(100); return 0; }
+    if (cmd == L"waitvis" && argc > 4)
+        return WaitVisible(top, _wtoi(args[2].c_str()), _wtoi(args[3].c_str()), wcstoul(args[4].c_str(), nullptr, 10));
     if (cmd == L"region") return Region(top);
     return 2;
+}
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+    return w;
+}
+
+int Serve() {
+    std::string line;
+    for (int c; (c = getchar()) != EOF;) {
+        if (c != '\n') { line += static_cast<char>(c); continue; }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::wstring> args;
+        for (size_t start = 0;;) {
+            const size_t tab = line.find('\t', start);
+            args.push_back(Wide(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        line.clear();
+        const int rc = Command(args);
+        printf("\x04%d\n", rc);
+        fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"serve") return Serve();
+    return Command(std::vector<std::wstring>(argv + 1, argv + argc));
 }
