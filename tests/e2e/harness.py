@@ -1,18 +1,26 @@
 """Runs the real installer under Wine for end-to-end tests.
 
 A Session is one private copy of the project's Wine prefix: the installer,
-the window probe and any helper program run in it, inside the suite's Xvfb
-display, and the copy is removed afterwards. Paths come from the environment
-CTest sets: VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER.
+the window probe and any helper program run in it, inside this process's own
+Xvfb display, and the copy is removed afterwards. The installer asks a
+vendor server port of this process's own (VELMORA_TEST_SERVER), so test
+processes run side by side. Paths come from the environment CTest sets:
+VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER (the compiled-in server).
 """
+import atexit
+import ctypes
 import glob
 import json
 import os
 import re
+import select
 import shutil
+import signal
+import socket
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import types
 import unittest
@@ -21,7 +29,17 @@ import zlib
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BUILD = os.path.abspath(BUILD)
 SOURCE = os.path.abspath(os.environ.get("VELMORA_SOURCE", os.path.join(os.path.dirname(__file__), "..", "..")))
-SERVER = os.environ.get("VELMORA_SERVER", "")
+COMPILED_SERVER = os.environ.get("VELMORA_SERVER", "")
+
+
+def free_port():
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        return sock.getsockname()[1]
+
+
+# The vendor server this process's installers ask.
+SERVER = "127.0.0.1:%d" % free_port()
 SCRIPTS = os.path.join(SOURCE, "scripts")
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
@@ -48,7 +66,60 @@ RES = types.SimpleNamespace(**resource_ids())
 
 
 def server_port():
-    return int(SERVER.rsplit(":", 1)[1]) if ":" in SERVER else 80
+    return int(SERVER.rsplit(":", 1)[1])
+
+
+def compiled_server_port():
+    """The port of the server built into the installer, which it asks when
+    VELMORA_TEST_SERVER is not set."""
+    return int(COMPILED_SERVER.rsplit(":", 1)[1]) if ":" in COMPILED_SERVER else 80
+
+
+_display = None
+
+
+def display():
+    """This process's own Xvfb display (started on first use, ended with the
+    process, even when it is killed): the pointer, focus and windows of one
+    test are not another's."""
+    global _display
+    if _display is None:
+        read_end, write_end = os.pipe()
+
+        def die_with_parent():
+            ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                                 "-nolisten", "tcp", "-ac"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
+        os.close(write_end)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        if not number.strip():
+            xvfb.kill()
+            raise RuntimeError("Xvfb gave no display")
+        atexit.register(stop_process, xvfb)
+        _display = ":" + number.decode().strip()
+    return _display
+
+
+# Prefix copies are removed in the background while the tests go on; the
+# process waits for that before it ends.
+_removals = []
+
+
+def _remove_later(path):
+    t = threading.Thread(target=shutil.rmtree, args=(path, True))
+    t.start()
+    _removals.append(t)
+
+
+atexit.register(lambda: [t.join() for t in _removals])
 
 
 class Session:
@@ -66,6 +137,7 @@ class Session:
         for log in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", "VelmoraInstaller*.log")):
             os.remove(log)
         self.procs = []
+        self.prober = None
 
     def __enter__(self):
         return self
@@ -74,10 +146,11 @@ class Session:
         self.close()
 
     def env(self, extra=None):
-        env = dict(os.environ)
-        env["VELMORA_PREFIX"] = self.prefix
+        """The environment of the session's programs: extra's variables on
+        top, a value of None taking a variable out."""
+        env = dict(os.environ, VELMORA_PREFIX=self.prefix, VELMORA_DISPLAY=display(), VELMORA_TEST_SERVER=SERVER)
         env.update(extra or {})
-        return env
+        return {k: v for k, v in env.items() if v is not None}
 
     def start(self, program, *args, env=None):
         """Starts a Windows program in the prefix (env: extra variables, which
@@ -149,7 +222,29 @@ class Session:
         return {c["id"]: c for c in tree["children"]} if tree else {}
 
     def probe(self, *args, timeout=60):
-        return self.run(WINPROBE, *args, timeout=timeout)
+        """Runs a window probe command: (exit code, output). One probe
+        process serves the whole session (winprobe serve)."""
+        if self.prober is None or self.prober.poll() is not None:
+            self.prober = subprocess.Popen(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, WINPROBE, "serve"],
+                                           env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                           stderr=subprocess.DEVNULL)
+            self.procs.append(self.prober)
+        try:
+            self.prober.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+            self.prober.stdin.flush()
+        except BrokenPipeError:
+            return 1, ""
+        out, deadline = b"", time.monotonic() + timeout
+        while not re.search(rb"\x04(-?\d+)\r?\n", out):
+            ready, _, _ = select.select([self.prober.stdout], [], [], max(0, deadline - time.monotonic()))
+            if not ready:
+                raise subprocess.TimeoutExpired(WINPROBE, timeout)
+            chunk = os.read(self.prober.stdout.fileno(), 65536)
+            if not chunk:
+                return 1, ""  # the session was stopped under it
+            out += chunk
+        end = re.search(rb"\x04(-?\d+)\r?\n", out)
+        return int(end.group(1)), out[:end.start()].decode("utf-8", "replace")
 
     def wait_window(self, title=WINDOW_TITLE, timeout_ms=20000):
         """Seconds until the window was visible, or None."""
@@ -187,6 +282,8 @@ class Session:
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         for p in self.procs:
+            if p.stdin:
+                p.stdin.close()
             stop_process(p)
             for f in (p.stdout, p.stderr):
                 if f:
@@ -196,7 +293,7 @@ class Session:
 
     def close(self):
         self.stop()
-        shutil.rmtree(self.prefix, ignore_errors=True)
+        _remove_later(self.prefix)
 
 
 def stop_process(p, grace=5):

@@ -15,27 +15,27 @@ MANIFEST = "/apis/client/v1.0/client-upgrade.json"
 REPLY = b'{"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://127.0.0.1/p.exe"}}'
 
 
-def expected_request(os_major, path=MANIFEST):
+def expected_request(os_major, path=MANIFEST, port=None):
     return ("GET %s?versionCode=1&osVersion=%d HTTP/1.1\r\n"
             "Host: 127.0.0.1:%d\r\n"
             "User-Agent: JQV\r\n"
             "Accept-Language: zh-cn\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n\r\n"
-            % (path, os_major, harness.server_port())).encode()
+            % (path, os_major, port or harness.server_port())).encode()
 
 
-def expected_requests(os_major):
-    return [expected_request(os_major), expected_request(os_major, MANIFEST + ".sig")]
+def expected_requests(os_major, port=None):
+    return [expected_request(os_major, port=port), expected_request(os_major, MANIFEST + ".sig", port=port)]
 
 
 class ManifestRequestTest(harness.TestCase):
-    def requests_of_one_start(self, windows_version=None):
-        with fault_server.FaultServer(harness.server_port()) as server, harness.Session() as s:
+    def requests_of_one_start(self, windows_version=None, port=None, env=None):
+        with fault_server.FaultServer(port or harness.server_port()) as server, harness.Session() as s:
             vendor.serve_manifest(server, REPLY)
             if windows_version:
                 # Inside the session, so that the Wine desktop it starts has the display.
                 self.assertEqual(0, s.run("winecfg", "-v", windows_version)[0])
-            proc = s.start_installer()
+            proc = s.start_installer(env)
             self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
             # The constructor starts the query; it runs beside the window.
             deadline = time.monotonic() + 10
@@ -52,6 +52,13 @@ class ManifestRequestTest(harness.TestCase):
 
     def test_os_version_follows_the_prefix(self):
         self.assertEqual(expected_requests(5), self.requests_of_one_start("winxp"))
+
+    def test_the_compiled_in_server_is_asked_by_default(self):
+        # The other tests point the installer at a server of their own; a
+        # release build has no such setting and asks the built-in one.
+        port = harness.compiled_server_port()
+        self.assertEqual(expected_requests(6, port),
+                         self.requests_of_one_start(port=port, env={"VELMORA_TEST_SERVER": None}))
 
 
 if __name__ == "__main__":
