@@ -108,18 +108,18 @@ def display():
     return _display
 
 
-# Prefix copies are removed in the background while the tests go on; the
-# process waits for that before it ends.
-_removals = []
+# Clean-up that only waits runs in the background while the tests go on;
+# the process waits for it before it ends.
+_later = []
 
 
-def _remove_later(path):
-    t = threading.Thread(target=shutil.rmtree, args=(path, True))
+def later(work):
+    t = threading.Thread(target=work)
     t.start()
-    _removals.append(t)
+    _later.append(t)
 
 
-atexit.register(lambda: [t.join() for t in _removals])
+atexit.register(lambda: [t.join() for t in _later])
 
 
 class Session:
@@ -281,6 +281,10 @@ class Session:
 
     def stop(self):
         """Ends every program of the session; the prefix stays."""
+        self._end_programs()
+        self._end_wine(self.prefix)
+
+    def _end_programs(self):
         for p in self.procs:
             if p.stdin:
                 p.stdin.close()
@@ -288,12 +292,18 @@ class Session:
             for f in (p.stdout, p.stderr):
                 if f:
                     f.close()
-        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
+
+    @staticmethod
+    def _end_wine(prefix):
+        # Mostly waiting: the server polls for its processes' end.
+        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": prefix},
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
-        self.stop()
-        _remove_later(self.prefix)
+        """Ends the session's programs; what is left of its Wine session and
+        the prefix copy go in the background while the tests go on."""
+        self._end_programs()
+        later(lambda prefix=self.prefix: (self._end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
 
 
 def stop_process(p, grace=5):
