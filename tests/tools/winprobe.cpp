@@ -219,7 +219,13 @@ int Type(HWND top, int id, const wchar_t* text) {
     if (Click(top, std::to_wstring(id).c_str())) return 1;
     SendMessageW(h, EM_SETSEL, 0, -1);  // typing replaces what is there
     for (const wchar_t* p = text; *p; ++p) SendKey(0, *p, KEYEVENTF_UNICODE);
-    Sleep(200);
+    // Until the control holds the text, by when the program has handled
+    // every keystroke (up to 3 s; the caller checks what it got).
+    std::vector<wchar_t> got(wcslen(text) + 2);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(10)) {
+        const int n = (int)SendMessageW(h, WM_GETTEXT, got.size(), (LPARAM)got.data());
+        if (n >= 0 && std::wstring(got.data(), n) == text) break;
+    }
     return 0;
 }
 
