@@ -63,15 +63,16 @@ class DemoSession(harness.Session):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), base, self.prefix], check=True)
         self.procs = []
+        self.prober = None
         self.installer = None
         self.display = display
         self.extra_env = extra_env or {}
 
-    def env(self, extra=None):
-        env = super().env(extra)
-        env["VELMORA_DISPLAY"] = self.display
-        env.update(self.extra_env)
-        return env
+    def session_env(self):
+        # The installer asks the server built into it, which the demo's
+        # nginx serves.
+        return {"VELMORA_PREFIX": self.prefix, "VELMORA_DISPLAY": self.display, "VELMORA_TEST_SERVER": None,
+                **self.extra_env}
 
     def close(self):
         self.stop()  # the demo prefix stays, to look at what was installed

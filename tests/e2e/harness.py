@@ -145,10 +145,15 @@ class Session:
     def __exit__(self, *exc):
         self.close()
 
+    def session_env(self):
+        """What the session gives its programs: its prefix, the display and
+        the vendor server to ask."""
+        return {"VELMORA_PREFIX": self.prefix, "VELMORA_DISPLAY": display(), "VELMORA_TEST_SERVER": SERVER}
+
     def env(self, extra=None):
         """The environment of the session's programs: extra's variables on
         top, a value of None taking a variable out."""
-        env = dict(os.environ, VELMORA_PREFIX=self.prefix, VELMORA_DISPLAY=display(), VELMORA_TEST_SERVER=SERVER)
+        env = dict(os.environ, **self.session_env())
         env.update(extra or {})
         return {k: v for k, v in env.items() if v is not None}
 
