@@ -276,6 +276,16 @@ class Session:
             return None
         return read_bmp(self.c_drive("shot.bmp"))
 
+    def shot_showing(self, drawn, timeout=5, title=WINDOW_TITLE):
+        """The window once drawn(image) holds, as a page's texts are painted
+        a moment after it shows, or as it is after timeout seconds."""
+        deadline = time.monotonic() + timeout
+        while True:
+            image = self.shot(title)
+            if (image and drawn(image)) or time.monotonic() >= deadline:
+                return image
+            time.sleep(0.1)
+
     def c_drive(self, *parts):
         return os.path.join(self.prefix, "drive_c", *parts)
 

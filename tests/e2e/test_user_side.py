@@ -251,7 +251,8 @@ class UserSideTest(harness.TestCase):
                 shots["setup"] = (s.shot(), s.controls())
             time.sleep(0.25)
         self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=20000), "finish page")
-        finish = s.shot()
+        title_box, hint_box = (23, 283, 442, 308), (23, 320, 442, 341)
+        finish = s.shot_showing(lambda image: ink(image, *title_box) and ink(image, *hint_box))
 
         # Right after Install there is no figure yet, nor in the first 2 s of
         # each connection: the meter starts afresh after a retry.
@@ -292,7 +293,6 @@ class UserSideTest(harness.TestCase):
         # own box, nothing overlapping.
         finish = (finish, s.controls())
         status_box, percent_box, below_bar = (23, 350, 539, 369), (570, 350, 619, 369), (0, 342, 621, 421)
-        title_box, hint_box = (23, 283, 442, 308), (23, 320, 442, 341)
         pages = (("download-status", shots.get("progress"), ((RES.IDC_STATIC_STATUS, 22, status_box),
                                                              (RES.IDC_STATIC_PERCENT, 22, percent_box)), below_bar),
                  ("setup-status", shots.get("setup"), ((RES.IDC_STATIC_STATUS, 22, status_box),), below_bar),

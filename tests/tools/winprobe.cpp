@@ -109,6 +109,11 @@ int Tree(HWND top) {
 }
 
 int Shot(HWND top, const wchar_t* file) {
+    // The handler the program is in ends first (a sent message waits for
+    // it), then what it has left to paint is painted.
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+    RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT rc;
     GetWindowRect(top, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
