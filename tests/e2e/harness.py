@@ -32,14 +32,36 @@ SOURCE = os.path.abspath(os.environ.get("VELMORA_SOURCE", os.path.join(os.path.d
 COMPILED_SERVER = os.environ.get("VELMORA_SERVER", "")
 
 
-def free_port():
+def bindable(port):
     with socket.socket() as sock:
-        sock.bind(("127.0.0.1", 0))
-        return sock.getsockname()[1]
+        try:
+            sock.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def private_port():
+    """A free port on 127.0.0.1 outside the range the system picks the local
+    ports of outgoing connections from: a test's servers come and go on it,
+    and no connection of another test may take it in between. Where the
+    search starts follows the process ID, so test processes started one
+    after another try different ports."""
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+            low, high = map(int, f.read().split())
+    except (OSError, ValueError):
+        low, high = 32768, 60999
+    start, span = (10000, low - 10000) if low - 10000 >= 1000 else (high + 1, 65535 - high)
+    for i in range(span):
+        port = start + (os.getpid() * 7 + i) % span
+        if bindable(port):
+            return port
+    raise RuntimeError("no free port outside %d-%d" % (low, high))
 
 
 # The vendor server this process's installers ask.
-SERVER = "127.0.0.1:%d" % free_port()
+SERVER = "127.0.0.1:%d" % private_port()
 SCRIPTS = os.path.join(SOURCE, "scripts")
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
