@@ -200,8 +200,10 @@ TEST_F(InstallWorkerOnPrefix, ClosedAsTheDownloadCompletesStartsNoSetup) {
     Await(INSTALL_NOTIFY_PROGRESS);
     EXPECT_TRUE(EndInstallWorker(INSTALL_STOP_GRACE_MS));
 
-    // A setup started by mistake would record its start within a few seconds.
-    sink.Pump(3000);
+    // A setup started by mistake would have been started before the worker
+    // ended, and would still run.
+    EXPECT_FALSE(ProcessRuns(VELMORA_PACKAGE_NAME));
+    sink.Pump(0);
     EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_PROGRESS}, sink.Folded());
     EXPECT_EQ(L"<none>", StandinRecord(kLog, L"start"));
     EXPECT_FALSE(FileExists(package));
@@ -209,7 +211,7 @@ TEST_F(InstallWorkerOnPrefix, ClosedAsTheDownloadCompletesStartsNoSetup) {
 
 TEST_F(InstallWorkerOnPrefix, DownloadDeafToTheStopIsGivenUpAfterTheGrace) {
     run->download = ScriptedRun::kDeafToStop;
-    run->deafMs = 3000;
+    run->deafMs = 1200;
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
 
@@ -221,16 +223,17 @@ TEST_F(InstallWorkerOnPrefix, DownloadDeafToTheStopIsGivenUpAfterTheGrace) {
 }
 
 TEST_F(InstallWorkerOnPrefix, ClosedDuringSetupLeavesTheSetupRunningToItsEnd) {
-    ConfigureStandin(kLog, 0, 5000);
+    ConfigureStandin(kLog, 0, 2500);
     Start();
     Await(INSTALL_NOTIFY_SETUP_STARTED);
     // The setup has been started once its record begins.
     for (DWORD start = ::GetTickCount(); StandinRecord(kLog, L"start") == L"<none>" && Since(start) < 10000;)
         ::Sleep(20);
 
-    // The setup runs 5 s: a worker still waiting for it would outlast the grace.
+    // The setup runs 2.5 s: a worker still waiting for it would outlast the grace.
     EXPECT_TRUE(EndInstallWorker(1000));
     EXPECT_EQ(L"<none>", StandinRecord(kLog, L"done")) << "the setup is still running";
+    EXPECT_TRUE(ProcessRuns(VELMORA_PACKAGE_NAME)) << "the setup is still running";
 
     for (DWORD wait = ::GetTickCount(); StandinRecord(kLog, L"done") == L"<none>" && Since(wait) < 20000;)
         ::Sleep(100);

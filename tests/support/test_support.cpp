@@ -3,6 +3,7 @@
 #include "install/InstallWorker.h"
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -190,6 +191,18 @@ std::wstring TestsDir() {
 
 std::wstring StandinSetup() { return TestsDir() + L"\\standin_setup.exe"; }
 std::wstring StandinLauncher() { return TestsDir() + L"\\vlLauncher.exe"; }
+
+bool ProcessRuns(const wchar_t* exeName) {
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W pe = {};
+    pe.dwSize = sizeof(pe);
+    bool found = false;
+    for (BOOL more = ::Process32FirstW(snap, &pe); more && !found; more = ::Process32NextW(snap, &pe))
+        found = _wcsicmp(pe.szExeFile, exeName) == 0;
+    ::CloseHandle(snap);
+    return found;
+}
 
 void ConfigureStandin(const std::wstring& log, DWORD exitCode, DWORD delayMs) {
     ::DeleteFileW(log.c_str());

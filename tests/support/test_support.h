@@ -75,6 +75,8 @@ std::wstring StandinLauncher();
 void ConfigureStandin(const std::wstring& log, DWORD exitCode = 0, DWORD delayMs = 0);
 // The value of the stand-in's record line "key value", or "<none>".
 std::wstring StandinRecord(const std::wstring& log, const std::wstring& key);
+// Whether a process of the session runs from a file of this name.
+bool ProcessRuns(const wchar_t* exeName);
 
 // ---- Notifications ------------------------------------------------------------
 // The progress a download posts: rising from from to 100 (each read may
