@@ -73,10 +73,13 @@ private:
     CHandle m_file;
 };
 
-// Writes the download on a thread of its own while the next read runs: a
+// Writes the download on a thread of its own while the next reads run: a
 // read of 256 KiB and its write cost about the same under Wine, so the two
 // overlapping nearly halve the time. One write at a time is in flight, from
-// one of two buffers, while the other is read into.
+// one of two buffers, while the other is read into. On a fast link several
+// reads fill a buffer before it is written, as each hand-over costs two
+// round trips to the Wine server; on a slow one every read is written at
+// once, so that the partial file keeps up with what has arrived.
 class CFileWriter {
 public:
     explicit CFileWriter(CTargetFile& file) : m_file(file) {}
@@ -85,30 +88,27 @@ public:
     CFileWriter& operator=(const CFileWriter&) = delete;
 
     BOOL Start() {
-        for (auto& buffer : m_buffers) buffer.reset(new (std::nothrow) BYTE[kChunkBytes]);
+        for (auto& buffer : m_buffers) buffer.reset(new (std::nothrow) BYTE[kBufferBytes]);
         m_hWork.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
         m_hIdle.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
         if (!m_buffers[0] || !m_buffers[1] || !m_hWork.IsValid() || !m_hIdle.IsValid()) return FALSE;
         m_hThread.Attach(::CreateThread(nullptr, 0, &CFileWriter::Run, this, 0, nullptr));
         return m_hThread.IsValid();
     }
-    // The buffer the next read goes into.
-    BYTE* Buffer() { return m_buffers[m_next].get(); }
-    // Hands cb bytes of Buffer() to the writer once the write before has
-    // ended; FALSE when a write has failed.
-    BOOL Submit(DWORD cb) {
-        WaitIdle();
-        if (m_bFailed) return FALSE;
-        m_pending = m_next;
-        m_cbPending = cb;
-        m_next ^= 1;
-        m_bInFlight = TRUE;
-        ::SetEvent(m_hWork);
-        return TRUE;
+    // Where the next read of up to kChunkBytes goes.
+    BYTE* Buffer() { return m_buffers[m_next].get() + m_cbFilled; }
+    // Takes cb bytes read into Buffer(); the buffer goes to the writer unless
+    // bBatch and another read fits. FALSE when a write has failed.
+    BOOL Submit(DWORD cb, BOOL bBatch) {
+        m_cbFilled += cb;
+        if (bBatch && m_cbFilled + kChunkBytes <= kBufferBytes) return !m_bFailed;
+        return HandOver();
     }
-    // Waits for the last write and ends the thread; FALSE when any failed.
+    // Writes what is left, waits for the last write and ends the thread;
+    // FALSE when any failed.
     BOOL Finish() {
         if (m_hThread.IsValid()) {
+            HandOver();
             WaitIdle();
             m_bQuit = TRUE;
             ::SetEvent(m_hWork);
@@ -119,6 +119,21 @@ public:
     }
 
 private:
+    static const DWORD kBufferBytes = 4 * kChunkBytes;
+
+    // Once the write before has ended.
+    BOOL HandOver() {
+        WaitIdle();
+        if (m_bFailed) return FALSE;
+        if (!m_cbFilled) return TRUE;
+        m_pending = m_next;
+        m_cbPending = m_cbFilled;
+        m_next ^= 1;
+        m_cbFilled = 0;
+        m_bInFlight = TRUE;
+        ::SetEvent(m_hWork);
+        return TRUE;
+    }
     void WaitIdle() {
         if (m_bInFlight) ::WaitForSingleObject(m_hIdle, INFINITE);
         m_bInFlight = FALSE;
@@ -137,6 +152,7 @@ private:
     std::unique_ptr<BYTE[]> m_buffers[2];
     int m_next = 0;
     int m_pending = 0;
+    DWORD m_cbFilled = 0;
     DWORD m_cbPending = 0;
     BOOL m_bInFlight = FALSE;
     volatile BOOL m_bFailed = FALSE;
@@ -304,7 +320,7 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
         DWORD read = 0;
         const DWORD before = ::GetTickCount();
         const BOOL ok = request.Read(writer.Buffer(), kChunkBytes, &read, bWhatHasArrived);
-        if (read && !writer.Submit(read)) return WriteFailed(d, total);  // a full disk stays full
+        if (read && !writer.Submit(read, !bWhatHasArrived)) return WriteFailed(d, total);  // a full disk stays full
         total += read;
         d.received = total - d.offset;
         Count(d, total);
