@@ -84,7 +84,10 @@ class NetworkTest(harness.TestCase):
         server = self.site(manifest_delay=MANIFEST_DELAY)
         server.script(vendor.PACKAGE_PATH, body=vendor.package_bytes(), etag=ETAG)
         s = self.session()
-        proc = s.start_installer()
+        # The real figures: scaled down, the 30-second receive time-out would
+        # be the reply's own 3 s, and a loaded machine would tip the manifest
+        # into its retries.
+        proc = s.start_installer(env={"VELMORA_TIME_SCALE": "100"})
         self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
         # Shown while the manifest reply was still held back: on the
         # server's own clock, so a loaded machine does not blur the figure.
