@@ -343,6 +343,13 @@ class Session:
         later(lambda prefix=self.prefix: (self._end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
 
 
+def long_running(test):
+    """Marks a test that runs far longer than most (tens of seconds): CTest
+    starts it first, so that it does not end the run alone (read by
+    tests/CMakeLists.txt, which sees no timings on a fresh build)."""
+    return test
+
+
 def stop_process(p, grace=5):
     """Ends p: SIGTERM first, on which wine-run.sh stops its program and
     cleans up after itself, SIGKILL if it is still there after grace seconds."""

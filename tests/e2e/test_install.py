@@ -203,6 +203,7 @@ class InstallerTest(harness.TestCase):
                 s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc, code)
 
+    @harness.long_running
     def test_folder_check_while_typing(self):
         self.fault_site()
         s = self.session()

@@ -257,6 +257,7 @@ class TrustTest(harness.TestCase):
                                      "the package is deleted")
                 self.end(s, proc, result)
 
+    @harness.long_running
     def test_package_overwritten_while_it_downloads_and_runs_never_runs(self):
         genuine = vendor.package_bytes()
         cut = len(genuine) // 3
@@ -304,6 +305,7 @@ class TrustTest(harness.TestCase):
                     self.assertEqual("failed", result)
                 self.end(s, proc, result)
 
+    @harness.long_running
     def test_only_a_signed_current_complete_manifest_is_taken(self):
         genuine = vendor.package_bytes()
         url = vendor.package_url(PORT)

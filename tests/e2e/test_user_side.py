@@ -206,6 +206,7 @@ class UserSideTest(harness.TestCase):
 
     # ---------------------------------------------------------------------
 
+    @harness.long_running
     def test_download_speed_and_time_left_progress_and_finish_pages_and_the_support_log(self):
         # One download over three connections, each slower or faster than the
         # one before and the first two cut off: a crawl (hours left), a slow
@@ -369,6 +370,7 @@ class UserSideTest(harness.TestCase):
                 self.assertRegex(lines[0], r"Velmora installer \d+\.\d+\.\d+ on Windows ")
         self.assertGreater(len(before), MiB)
 
+    @harness.long_running
     def test_failure_box_for_each_cause_then_retry_or_cancel(self):
         package = vendor.package_bytes()
         cut = 150000  # bytes each dropped connection brings
