@@ -301,12 +301,9 @@ class Session:
     def shot_showing(self, drawn, timeout=5, title=WINDOW_TITLE):
         """The window once drawn(image) holds, as a page's texts are painted
         a moment after it shows, or as it is after timeout seconds."""
-        deadline = time.monotonic() + timeout
-        while True:
-            image = self.shot(title)
-            if (image and drawn(image)) or time.monotonic() >= deadline:
-                return image
-            time.sleep(0.1)
+        images = []
+        wait_for(lambda: images.append(self.shot(title)) or (images[-1] and drawn(images[-1])), timeout)
+        return images[-1]
 
     def c_drive(self, *parts):
         return os.path.join(self.prefix, "drive_c", *parts)
@@ -372,10 +369,39 @@ def wait_ended(p, seconds):
         return False
 
 
+def read_text(path):
+    """A text file's content, or "" when it is not there (yet)."""
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def wait_for(predicate, seconds=20):
+    """True as soon as predicate() holds, checked every 0.1 s for seconds."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.1)
+    return bool(predicate())
+
+
 class TestCase(unittest.TestCase):
     def session(self):
         """A Session closed when the test ends, however it ends."""
         return self.enterContext(Session())
+
+    def start(self, s, env=None):
+        """Starts the installer in s and waits for its window."""
+        proc = s.start_installer(env=env)
+        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
+        return proc
+
+    @staticmethod
+    def wait_for(predicate, seconds=20):
+        return wait_for(predicate, seconds)
 
     def assert_ended(self, proc, seconds=20):
         """The installer (proc, from Session.start) ends within seconds; if it

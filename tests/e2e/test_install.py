@@ -24,14 +24,6 @@ ARTIFACTS = os.path.join(harness.BUILD, "artifacts", "e2e")
 ETAG = "5f3c-velmora"
 
 
-def read_text(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
 class InstallerTest(harness.TestCase):
     def fault_site(self, package=None, **package_options):
         """The fault server on the vendor port, serving the manifest and the package."""
@@ -41,11 +33,6 @@ class InstallerTest(harness.TestCase):
         server.script(vendor.PACKAGE_PATH, body=package, **package_options)
         return server
 
-    def start(self, s, env=None):
-        proc = s.start_installer(env=env)
-        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
-        return proc
-
     def register_recorder(self, s, cls_key):
         """Serves a shell verb with the launcher stand-in, which records its arguments."""
         os.makedirs(s.c_drive("verbs"), exist_ok=True)
@@ -54,14 +41,6 @@ class InstallerTest(harness.TestCase):
             dst.write(src.read())
         s.reg("add", cls_key, "/ve", "/d", '"C:\\verbs\\vlLauncher.exe" "%1"', "/f")
         return s.c_drive("verbs", "vlLauncher.log")
-
-    def wait_for(self, predicate, seconds=20):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.2)
-        return predicate()
 
     # ---------------------------------------------------------------------
 
@@ -83,8 +62,8 @@ class InstallerTest(harness.TestCase):
 
             s.click(RES.IDC_BTN_INSTALL)
             self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
-            self.assertTrue(self.wait_for(lambda: "done" not in read_text(s.c_drive("velmora-standin.log"))
-                                          and "start" in read_text(s.c_drive("velmora-standin.log"))))
+            self.assertTrue(self.wait_for(lambda: "done" not in harness.read_text(s.c_drive("velmora-standin.log"))
+                                          and "start" in harness.read_text(s.c_drive("velmora-standin.log"))))
             time.sleep(1.5)  # a tick of the simulated setup progress
             progress = s.shot()
             harness.write_png(progress, os.path.join(ARTIFACTS, "progress.png"))
@@ -103,11 +82,11 @@ class InstallerTest(harness.TestCase):
             harness.write_png(finish, os.path.join(ARTIFACTS, "finish.png"))
             self.assertTrue(title_drawn(finish), "finish title drawn")
 
-            log = read_text(s.c_drive("velmora-standin.log"))
+            log = harness.read_text(s.c_drive("velmora-standin.log"))
             self.assertIn('args /DIR="C:\\velmora\\" /verysilent /norestart', log)
             s.click(RES.IDC_BTN_FINISH)
             self.assert_ended(proc)
-            self.assertTrue(self.wait_for(lambda: "started" in read_text(s.c_drive("velmora", "vlLauncher.log"))),
+            self.assertTrue(self.wait_for(lambda: "started" in harness.read_text(s.c_drive("velmora", "vlLauncher.log"))),
                             "Finish starts the launcher")
             self.assertIsNone(s.reg_value(RUN_KEY_V5, "Velmora"))
             self.assertFalse(os.path.exists(s.staging("velmora.exe")), "package deleted")
@@ -134,14 +113,14 @@ class InstallerTest(harness.TestCase):
                 self.assert_ended(proc)
                 self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(run_key, "Velmora"))
                 self.assertIsNone(s.reg_value(RUN_KEY_V6, "Velmora"))
-                self.assertIn("AutoRun=1", read_text(s.c_drive("velmora", "config", "config.ini")))
+                self.assertIn("AutoRun=1", harness.read_text(s.c_drive("velmora", "config", "config.ini")))
                 if winver == "winxp":
                     ql = s.c_drive("users")
                     left = [os.path.join(d, f) for d, _, fs in os.walk(ql) for f in fs
                             if f == "Velmora.lnk" and "Quick Launch" in d]
                     self.assertEqual([], left, "Quick Launch shortcut deleted")
                 else:
-                    self.assertTrue(self.wait_for(lambda: "Velmora.lnk" in read_text(unpinned)),
+                    self.assertTrue(self.wait_for(lambda: "Velmora.lnk" in harness.read_text(unpinned)),
                                     "TaskbarUnpin on the desktop shortcut")
 
     def test_earlier_installation_folder_is_proposed(self):
@@ -175,7 +154,7 @@ class InstallerTest(harness.TestCase):
         self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "the resumed run completes")
         ranges = [h.decode("latin-1") for h in server.requests() if b"Range:" in h]
         self.assertTrue(any('Range: bytes=%d-\r\nIf-Range: "%s"' % (len(kept), ETAG) in h for h in ranges), ranges)
-        self.assertIn("done 0", read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
+        self.assertIn("done 0", harness.read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
         s.click(RES.IDC_BTN_FINISH)
         self.assert_ended(proc)
         self.assertFalse(os.path.exists(partial))
@@ -239,7 +218,7 @@ class InstallerTest(harness.TestCase):
         s.command(RES.IDC_BTN_INSTALL)
         time.sleep(1)
         self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
-        self.assertEqual("", read_text(s.c_drive("velmora-standin.log")), "no setup ran")
+        self.assertEqual("", harness.read_text(s.c_drive("velmora-standin.log")), "no setup ran")
         s.probe("close", harness.WINDOW_TITLE)
         self.assert_ended(proc)
 
@@ -252,7 +231,7 @@ class InstallerTest(harness.TestCase):
                 s.click(RES.IDC_BTN_INSTALL)
                 self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
                 self.assertIn('args /DIR="%s\\" /verysilent /norestart' % stored,
-                              read_text(s.c_drive("velmora-standin.log")))
+                              harness.read_text(s.c_drive("velmora-standin.log")))
                 if stored == "C:":
                     s.key("18+115")  # Alt+F4 on the finish page: no launcher
                     self.assert_ended(proc)
@@ -269,8 +248,8 @@ class InstallerTest(harness.TestCase):
         self.assertTrue(s.wait_visible(RES.IDC_STATIC_PERCENT, visible=False), "the setup started")
         s.click("603,17")  # the caption close button
         self.assert_ended(proc, seconds=10)
-        self.assertNotIn("done", read_text(s.c_drive("velmora-standin.log")), "the program did not wait for it")
-        self.assertTrue(self.wait_for(lambda: "done 0" in read_text(s.c_drive("velmora-standin.log"))),
+        self.assertNotIn("done", harness.read_text(s.c_drive("velmora-standin.log")), "the program did not wait for it")
+        self.assertTrue(self.wait_for(lambda: "done 0" in harness.read_text(s.c_drive("velmora-standin.log"))),
                         "the setup ran to its end")
         self.assertTrue(os.path.exists(s.c_drive("velmora", "vlLauncher.exe")))
 
@@ -301,8 +280,8 @@ class InstallerTest(harness.TestCase):
         opened = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\http\shell\open\command")
         proc = self.start(s)
         s.click(RES.IDC_LINK_LICENSE)
-        self.assertTrue(self.wait_for(lambda: "agreement.html" in read_text(opened)), read_text(opened))
-        self.assertIn("http://127.0.0.1:%d/agreement.html" % PORT, read_text(opened))
+        self.assertTrue(self.wait_for(lambda: "agreement.html" in harness.read_text(opened)), harness.read_text(opened))
+        self.assertIn("http://127.0.0.1:%d/agreement.html" % PORT, harness.read_text(opened))
         s.probe("close", harness.WINDOW_TITLE)
         self.assert_ended(proc)
 

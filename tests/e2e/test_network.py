@@ -28,14 +28,6 @@ MANIFEST_DELAY = 3
 BACKOFF_SECONDS = 31 * harness.TIME_SCALE / 100
 
 
-def read_text(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
 def header_lines(head):
     return head.decode("latin-1").split("\r\n")
 
@@ -50,11 +42,6 @@ class NetworkTest(harness.TestCase):
                               delay=manifest_delay)
         return server
 
-    def start(self, s, env=None):
-        proc = s.start_installer(env=env)
-        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
-        return proc
-
     def package_requests(self, server):
         """(seconds since the server started, raw head) of each package request."""
         return [(t, h) for t, h in zip(server.times(), server.requests())
@@ -64,17 +51,9 @@ class NetworkTest(harness.TestCase):
         status = s.controls().get(RES.IDC_STATIC_STATUS)
         return status["text"] if status else None
 
-    def wait_for(self, predicate, seconds=20):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.1)
-        return predicate()
-
     def expect_finish_page(self, s, proc):
         self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
-        self.assertIn("done 0", read_text(s.c_drive(STANDIN_LOG)), "the downloaded package ran")
+        self.assertIn("done 0", harness.read_text(s.c_drive(STANDIN_LOG)), "the downloaded package ran")
         s.key("18+115")  # Alt+F4 on the finish page
         self.assert_ended(proc)
 
@@ -119,7 +98,7 @@ class NetworkTest(harness.TestCase):
         self.assertLess(elapsed, BACKOFF_SECONDS * 1.25 + 3)
         s.click(harness.IDCANCEL, title=harness.FAILED_TITLE)
         self.assert_ended(proc)
-        self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)), "the setup never ran")
+        self.assertNotIn("start", harness.read_text(s.c_drive(STANDIN_LOG)), "the setup never ran")
 
     def test_closing_during_a_back_off_ends_at_once_and_keeps_the_partial_file(self):
         package = vendor.package_bytes()
@@ -183,7 +162,7 @@ class NetworkTest(harness.TestCase):
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)
                 self.expect_failure_box(s, proc, "E-SRV")
-                self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)), "nothing ran")
+                self.assertNotIn("start", harness.read_text(s.c_drive(STANDIN_LOG)), "nothing ran")
                 staged = os.listdir(s.staging())
                 self.assertNotIn("velmora.exe", staged)
                 for name in staged:

@@ -48,14 +48,6 @@ PLANTING_NAMES = {n + ".dll" for n in ("version", "uxtheme", "dwmapi", "cryptbas
 TRACED_INSTALLER = ("cmd", "/c", "set WINEDEBUG=-all,+pid,+loaddll&& C:\\dl\\VelmoraInstaller.exe")
 
 
-def read_text(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
 def sha256(data):
     return hashlib.sha256(data).hexdigest()
 
@@ -121,11 +113,6 @@ class TrustTest(harness.TestCase):
         server.script(vendor.PACKAGE_PATH, body=package)
         return document
 
-    def start(self, s, env=None):
-        proc = s.start_installer(env=env)
-        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
-        return proc
-
     def outcome(self, s, seconds=40):
         """Which shows first: the finish page ("finished") or the
         install-failed box ("failed"); None if neither does in time."""
@@ -147,14 +134,6 @@ class TrustTest(harness.TestCase):
 
     def package_requests(self, server):
         return [h for h in server.requests() if not h.startswith(b"GET " + vendor.MANIFEST_PATH.encode())]
-
-    def wait_for(self, predicate, seconds=20):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.1)
-        return predicate()
 
     def traced_install(self, s, dll_overrides=""):
         """A full install with the installer at C:\\dl: (whether it finished,
@@ -184,7 +163,7 @@ class TrustTest(harness.TestCase):
         """{DLL name, lower case: programs that loaded its canary}."""
         folder = s.c_drive("canary")
         names = os.listdir(folder) if os.path.isdir(folder) else []
-        return {n[:-4].lower(): read_text(os.path.join(folder, n)).strip() for n in names}
+        return {n[:-4].lower(): harness.read_text(os.path.join(folder, n)).strip() for n in names}
 
     # ---------------------------------------------------------------------
 
@@ -243,7 +222,7 @@ class TrustTest(harness.TestCase):
                 proc = self.start(s)
                 s.click(RES.IDC_BTN_INSTALL)
                 result = self.outcome(s)
-                log = read_text(s.c_drive(STANDIN_LOG))
+                log = harness.read_text(s.c_drive(STANDIN_LOG))
                 self.assertTrue(self.package_requests(server), "the package was downloaded")
                 if served is genuine:
                     self.assertEqual("finished", result)
@@ -289,8 +268,8 @@ class TrustTest(harness.TestCase):
                 s.click(RES.IDC_BTN_INSTALL)
                 result = self.outcome(s)
                 harness.stop_process(swapper)
-                swaps = read_text(swap_log)
-                log = read_text(s.c_drive(STANDIN_LOG))
+                swaps = harness.read_text(swap_log)
+                log = harness.read_text(s.c_drive(STANDIN_LOG))
                 print("\n%s: %s; swapper: %s" % (name, result, ", ".join(sorted(set(
                     re.sub(r"velmora-[0-9a-f]{16}", "velmora-*", line) for line in swaps.splitlines())))),
                     file=sys.stderr)
@@ -334,7 +313,7 @@ class TrustTest(harness.TestCase):
                 if expected != "finished":
                     self.failure_box(s, expected)
                     self.assertEqual([], self.package_requests(server), "no package was asked for")
-                    self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)))
+                    self.assertNotIn("start", harness.read_text(s.c_drive(STANDIN_LOG)))
                 self.end(s, proc, result)
 
     def test_a_link_in_place_of_the_staging_folder_is_not_followed(self):
@@ -367,7 +346,7 @@ class TrustTest(harness.TestCase):
                 self.assert_ended(proc)
                 self.assertEqual(before, snapshot(victim), "nothing written or deleted through the link")
                 self.assertTrue(os.path.islink(s.staging()))
-                self.assertNotIn("start", read_text(s.c_drive(STANDIN_LOG)))
+                self.assertNotIn("start", harness.read_text(s.c_drive(STANDIN_LOG)))
 
 
 if __name__ == "__main__":

@@ -41,14 +41,6 @@ TIME_LEFT = (re.compile(r"(\d+) 秒\Z"), re.compile(r"(\d+) 分 (\d\d) 秒\Z"), 
 LOG_LINE = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*)\Z")
 
 
-def read_text(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
 def temp_dir(s):
     """%TEMP% of the prefix's user: C:\\users\\<user>\\Temp."""
     users = s.c_drive("users")
@@ -157,19 +149,6 @@ FailureRow = collections.namedtuple(
 
 
 class UserSideTest(harness.TestCase):
-    def wait_for(self, predicate, seconds=20):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if predicate():
-                return True
-            time.sleep(0.1)
-        return predicate()
-
-    def start(self, s, env=None):
-        proc = s.start_installer(env=env)
-        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
-        return proc
-
     def assert_log_lines(self, text, since):
         """Every line of the support log has its local time in front, from
         since to now, in order; gives the lines without it."""
@@ -309,7 +288,7 @@ class UserSideTest(harness.TestCase):
 
         s.key("18+115")  # Alt+F4 on the finish page
         self.assert_ended(proc)
-        self.assertTrue(self.wait_for(lambda: "start at logon" in read_text(support_log(s)), 10))
+        self.assertTrue(self.wait_for(lambda: "start at logon" in harness.read_text(support_log(s)), 10))
 
         # The support log tells the run's story, a line for each step.
         with open(support_log(s), encoding="utf-8") as f:  # strict: UTF-8 throughout
@@ -336,8 +315,8 @@ class UserSideTest(harness.TestCase):
             found = next((i for i in range(at, len(lines)) if re.match(pattern, lines[i])), None)
             self.assertIsNotNone(found, "no line %r after line %d in:\n%s" % (pattern, at, story))
             at = found + 1
-        self.assertIn("AutoRun=1", read_text(s.c_drive("游戏", "Velmora", "config", "config.ini")))
-        self.assertIn("dir %s\\" % folder, read_text(s.c_drive(STANDIN_LOG)))
+        self.assertIn("AutoRun=1", harness.read_text(s.c_drive("游戏", "Velmora", "config", "config.ini")))
+        self.assertIn("dir %s\\" % folder, harness.read_text(s.c_drive(STANDIN_LOG)))
 
     def test_support_log_starts_a_new_file_once_past_1_mb(self):
         s = self.session()
@@ -478,7 +457,7 @@ class UserSideTest(harness.TestCase):
                 self.assertEqual(("", "错误代码：" + row.code), (empty, code))
                 self.assertTrue(log_path.startswith("C:\\") and log_path.endswith("\\VelmoraInstaller.log"), log_path)
                 self.assertIn("install failed: %s\n" % row.code,
-                              read_text(s.c_drive(*log_path[3:].split("\\"))), "the box names the log it wrote")
+                              harness.read_text(s.c_drive(*log_path[3:].split("\\"))), "the box names the log it wrote")
                 packages = package_requests(c.server) if c.server else []
                 self.assertEqual(row.requests_before, len(packages), "package requests before the box")
                 manifests = len(manifest_requests(c.server)) if c.server else 0
@@ -491,7 +470,7 @@ class UserSideTest(harness.TestCase):
                     continue
                 s.click(harness.IDRETRY, title=harness.FAILED_TITLE)
                 self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "Retry completes the install")
-                standin = read_text(s.c_drive(STANDIN_LOG))
+                standin = harness.read_text(s.c_drive(STANDIN_LOG))
                 self.assertEqual("done 0", re.findall(r"^done .*?(?=\r?$)", standin, re.M)[-1])
                 self.assertEqual({hashlib.sha256(package).hexdigest()},
                                  set(re.findall(r"^image (\w+)", standin, re.M)), "only the published package ran")
@@ -510,7 +489,7 @@ class UserSideTest(harness.TestCase):
                         self.assertIn("Range: bytes=%d-\r\nIf-Range: \"%s\"" % (row.retry, ETAG), head)
                 self.assertEqual(row.manifest_again, len(manifest_requests(c.server)) > manifests,
                                  "Retry asks for the manifest again")
-                log = read_text(support_log(s))
+                log = harness.read_text(support_log(s))
                 self.assertRegex(log, r"(?s)install failed: %s\n.*install: retry\n" % row.code)
 
 
