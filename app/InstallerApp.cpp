@@ -2,6 +2,7 @@
 #include "app/InstallerDlg.h"
 #include "install/InstallWorker.h"
 #include "install/UpgradeManifest.h"
+#include "skin/SkinPreload.h"
 #include <commctrl.h>
 
 CInstallerApp theApp;
@@ -17,6 +18,7 @@ BOOL CInstallerApp::InitInstance() {
     CInstallerDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
+    EndSkinPreload();  // the images a dialog that never showed did not take
 
     // The install worker reads the dialog object and may still run: the
     // window was closed during the download or the setup, or Finish came

@@ -6,6 +6,7 @@
 #include "install/StagingFolder.h"
 #include "install/SupportLog.h"
 #include "install/UpgradeManifest.h"
+#include "skin/SkinPreload.h"
 #include <cstring>
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
@@ -25,7 +26,18 @@ BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_MESSAGE(WM_INSTALLER_SHOWN, OnShown)
 END_MESSAGE_MAP()
 
+namespace {
+
+// The images OnInitDialog takes, in the order it takes them: decoded while
+// the dialog's controls are created.
+const UINT kFirstPageSkins[] = {IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,   IDB_SKIN_BACKGROUND, IDB_SKIN_PATH_ERROR,
+                                IDB_SKIN_BROWSE,   IDB_SKIN_INSTALL, IDB_SKIN_CHECKBOX,   IDB_SKIN_CHECKBOX,
+                                IDB_SKIN_CHECKBOX};
+
+}  // namespace
+
 CInstallerDlg::CInstallerDlg(CWnd*) {
+    StartSkinPreload(AfxGetInstanceHandle(), kFirstPageSkins, ARRAYSIZE(kFirstPageSkins));
     m_nDownloadPercent = 0;
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bDrawTitle = FALSE;  // the background art is the whole caption
@@ -68,7 +80,7 @@ void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
 
 namespace {
 
-HBITMAP LoadSkin(UINT nID) { return LoadPngBitmap(AfxGetInstanceHandle(), nID); }
+HBITMAP LoadSkin(UINT nID) { return TakeSkinBitmap(AfxGetInstanceHandle(), nID); }
 
 // Each check box gets its own copy of the check-box skin: taking it in
 // changes the bitmap's key-colour pixels.
@@ -102,8 +114,6 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 
 BOOL CInstallerDlg::OnInitDialog() {
     CDlgEx::OnInitDialog();
-    SetIcon(m_hIcon, TRUE);
-    SetIcon(m_hIcon, FALSE);
     SetTitle();
 
     m_nCaptionHeight = -1;
@@ -119,20 +129,20 @@ BOOL CInstallerDlg::OnInitDialog() {
     }
 
     // Options page.
-    GetDlgItem(IDC_GROUP_INSTALL_DIR)->MoveWindow(23, 270, 492, 38, TRUE);
-    m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
-    m_editInstallDir.SetWindowText(m_szInstallDir);  // EN_CHANGE runs the folder check
-
-    m_btnBrowse.MoveWindow(515, 277, 86, 30, TRUE);
-    SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
-
     m_staticPathError.MoveWindow(22, 317, 119, 12, TRUE);
     {
         CBitmap bmp;
         bmp.Attach(LoadSkin(IDB_SKIN_PATH_ERROR));
         m_staticPathError.SetImage(bmp);
     }
-    m_staticPathError.ShowWindow(SW_HIDE);
+    GetDlgItem(IDC_GROUP_INSTALL_DIR)->MoveWindow(23, 270, 492, 38, TRUE);
+    m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
+    // EN_CHANGE runs the folder check, which shows or hides the error: an
+    // earlier installation's folder may be a rejected one.
+    m_editInstallDir.SetWindowText(m_szInstallDir);
+
+    m_btnBrowse.MoveWindow(515, 277, 86, 30, TRUE);
+    SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
 
     m_btnInstall.MoveWindow(460, 360, 140, 40, TRUE);
     SkinButton(m_btnInstall, IDB_SKIN_INSTALL);
@@ -182,6 +192,10 @@ BOOL CInstallerDlg::OnInitDialog() {
 }
 
 LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
+    // The window manager turns the icon into its own formats, which takes
+    // longer than anything else here: it comes right after the window.
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
     // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
     // administrators can write (checked again by Install).
     wchar_t szFolder[PATH_CHARS];

@@ -124,13 +124,20 @@ class InstallerTest(harness.TestCase):
                                     "TaskbarUnpin on the desktop shortcut")
 
     def test_earlier_installation_folder_is_proposed(self):
+        # A rejected one is shown as such from the start: it used to be
+        # proposed with Install disabled and no error shown.
         self.fault_site()
-        s = self.session()
-        s.reg("add", UNINSTALL_KEY, "/v", "Inno Setup: App Path", "/d", "C:\\Games\\Velmora", "/f")
-        proc = self.start(s)
-        self.assertEqual("C:\\Games\\Velmora", s.controls()[RES.IDC_EDIT_INSTALL_DIR]["text"])
-        s.key("18+115")  # Alt+F4 on the options page
-        self.assert_ended(proc)
+        for folder, accepted in (("C:\\Games\\Velmora", True), ("Q:\\Velmora", False)):
+            with self.subTest(folder=folder):
+                s = self.session()
+                s.reg("add", UNINSTALL_KEY, "/v", "Inno Setup: App Path", "/d", folder, "/f")
+                proc = self.start(s)
+                c = s.controls()
+                self.assertEqual(folder, c[RES.IDC_EDIT_INSTALL_DIR]["text"])
+                self.assertEqual(not accepted, c[RES.IDC_STATIC_PATH_ERROR]["visible"])
+                self.assertEqual(accepted, c[RES.IDC_BTN_INSTALL]["enabled"])
+                s.key("18+115")  # Alt+F4 on the options page
+                self.assert_ended(proc)
 
     def test_interrupted_download_resumes_on_the_next_run(self):
         package = vendor.package_bytes()

@@ -1,11 +1,13 @@
 // LoadPngBitmap on real resources of this executable: the installer's skin
 // images and small test images with every alpha case, against what GDI+
-// decodes from the same data; the PNG decoder on damaged data.
+// decodes from the same data; the PNG decoder on damaged data; images
+// decoded ahead on their own thread.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 #include "skin/SkinImage.h"
+#include "skin/SkinPreload.h"
 #include "res/resource.h"
 #include "test_resource.h"
 #include <vector>
@@ -164,4 +166,32 @@ TEST_F(SkinImages, NothingLoadableGivesNullAndLoadingStillWorks) {
     HBITMAP h = LoadPngBitmap(Self(), IDB_SKIN_CLOSE);
     EXPECT_NE(nullptr, h) << "loading still works after failures";
     ::DeleteObject(h);
+}
+
+TEST_F(SkinImages, PreloadedImagesAreTheDecodedOnesEachGivenOnce) {
+    // The same ID twice: one bitmap each (a check box changes its copy).
+    const UINT ids[] = {IDB_SKIN_CLOSE, IDB_SKIN_BACKGROUND, IDB_SKIN_CHECKBOX, IDB_SKIN_CHECKBOX, IDB_TEST_NOT_IMAGE};
+    ASSERT_TRUE(StartSkinPreload(Self(), ids, ARRAYSIZE(ids)));
+    struct { UINT id; const char* what; } takes[] = {
+        {IDB_SKIN_BACKGROUND, "preloaded"}, {IDB_SKIN_CHECKBOX, "first copy"}, {IDB_SKIN_CHECKBOX, "second copy"},
+        {IDB_SKIN_CHECKBOX, "a third, decoded then"}, {IDB_SKIN_INSTALL, "not preloaded: decoded then"},
+        {IDB_SKIN_BACKGROUND, "taken again: decoded then"},
+    };
+    std::vector<HBITMAP> taken;
+    for (const auto& t : takes) {
+        HBITMAP h = TakeSkinBitmap(Self(), t.id), expected = LoadPngBitmap(Self(), t.id);
+        ASSERT_NE(nullptr, h) << t.what;
+        for (HBITMAP other : taken) EXPECT_NE(other, h) << t.what << ": a bitmap of its own";
+        Dib got(h), want(expected);
+        EXPECT_EQ(want.words, got.words) << t.what;
+        EXPECT_EQ(want.ds.dsBm.bmWidth, got.ds.dsBm.bmWidth) << t.what;
+        taken.push_back(h);
+        ::DeleteObject(expected);
+    }
+    EXPECT_EQ(nullptr, TakeSkinBitmap(Self(), IDB_TEST_NOT_IMAGE)) << "what does not decode stays null";
+    EndSkinPreload();  // deletes the close button's image, never taken
+    HBITMAP h = TakeSkinBitmap(Self(), IDB_SKIN_CLOSE);
+    EXPECT_NE(nullptr, h) << "after the end, images are decoded when asked for";
+    taken.push_back(h);
+    for (HBITMAP b : taken) ::DeleteObject(b);
 }
