@@ -1,8 +1,9 @@
-// Times programs from process start to their visible window, alternating
-// between them, then closes each and waits for its end. Prints one line per
-// run, each program's median, and the median, lowest and highest ratio of
-// the first program's time over the second's in the same round:
-//   startup_bench RUNS EXE1 TITLE1 EXE2 TITLE2
+// Times programs from process start to their visible window, taking turns
+// at going first, then closes each and waits for its end. Prints one line
+// per round, each program's median, and for every program but the second
+// (the yardstick) the median, lowest and highest ratio of its time over the
+// yardstick's in the same round:
+//   startup_bench RUNS COMMAND1 TITLE1 COMMAND2 TITLE2 [COMMAND TITLE]...
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -12,15 +13,15 @@ namespace {
 
 // Milliseconds from CreateProcess to the window titled title being visible;
 // negative when it never shows.
-double TimeToVisible(const wchar_t* exe, const wchar_t* title) {
+double TimeToVisible(const wchar_t* command, const wchar_t* title) {
     LARGE_INTEGER freq, t0, t1;
     QueryPerformanceFrequency(&freq);
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> cmd(exe, exe + wcslen(exe) + 1);
+    std::vector<wchar_t> cmd(command, command + wcslen(command) + 1);
     QueryPerformanceCounter(&t0);
-    if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
     HWND h = nullptr;
     for (int tries = 0; tries < 20000 && !h; ++tries) {
         h = FindWindowW(nullptr, title);
@@ -47,28 +48,37 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 6) return 2;
+    if (argc < 6 || argc % 2) return 2;
     const int runs = _wtoi(argv[1]);
-    std::vector<double> first, second, ratio;
+    const int n = (argc - 2) / 2;
+    const int yardstick = 1;
+    std::vector<std::vector<double>> times(n), ratios(n);
     for (int i = 0; i < runs; ++i) {
-        // Alternating which goes first evens out what one run leaves for the next.
-        double a, b;
-        if (i % 2 == 0) {
-            a = TimeToVisible(argv[2], argv[3]);
-            b = TimeToVisible(argv[4], argv[5]);
-        } else {
-            b = TimeToVisible(argv[4], argv[5]);
-            a = TimeToVisible(argv[2], argv[3]);
+        // Taking turns at going first evens out what one run leaves for the next.
+        std::vector<double> t(n);
+        for (int k = 0; k < n; ++k) {
+            const int p = (i + k) % n;
+            t[p] = TimeToVisible(argv[2 + 2 * p], argv[3 + 2 * p]);
+            if (t[p] < 0) {
+                printf("%ls: no visible window\n", argv[2 + 2 * p]);
+                return 1;
+            }
         }
-        if (a < 0 || b < 0) return 1;
-        first.push_back(a);
-        second.push_back(b);
-        ratio.push_back(a / b);
-        printf("round %d: %.0f ms, %.0f ms, ratio %.2f\n", i + 1, a, b, a / b);
+        printf("round %d:", i + 1);
+        for (int p = 0; p < n; ++p) {
+            times[p].push_back(t[p]);
+            ratios[p].push_back(t[p] / t[yardstick]);
+            printf(" %.0f ms", t[p]);
+        }
+        printf("\n");
     }
-    printf("median start to visible window: %ls %.0f ms, %ls %.0f ms\n", argv[2], Median(first), argv[4],
-           Median(second));
-    printf("ratio over %d rounds: median %.2f, min %.2f, max %.2f\n", runs, Median(ratio),
-           *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()));
+    for (int p = 0; p < n; ++p) printf("median start to visible window: %ls %.0f ms\n", argv[2 + 2 * p], Median(times[p]));
+    for (int p = 0; p < n; ++p) {
+        if (p == yardstick) continue;
+        printf("ratio of %ls over %ls, %d rounds: median %.2f, min %.2f, max %.2f\n", argv[2 + 2 * p],
+               argv[2 + 2 * yardstick], runs, Median(ratios[p]),
+               *std::min_element(ratios[p].begin(), ratios[p].end()),
+               *std::max_element(ratios[p].begin(), ratios[p].end()));
+    }
     return 0;
 }
