@@ -52,12 +52,8 @@ CInstallerDlg::CInstallerDlg(CWnd*) {
 
     // An earlier installation's folder replaces the default.
     DetectInstalledPath(m_szInstallDir);
-    // The package URL from the vendor's upgrade manifest, asked for on its
-    // own thread so that the window never waits for the server. The worker
-    // takes it once Install is pressed; it stays empty when the query
-    // fails, and the download then fails with it. The download folder is
-    // made once the window shows (OnShown).
-    StartUpgradeQuery(m_osvi.dwMajorVersion);
+    // The vendor's upgrade manifest and the download folder come once the
+    // window shows (OnShown).
 }
 
 void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
@@ -196,6 +192,13 @@ LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
     // longer than anything else here: it comes right after the window.
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    // The package URL from the vendor's upgrade manifest, asked for on its
+    // own thread so that the window never waits for the server; started
+    // only now because loading the network DLLs beside the dialog's own
+    // start slows that down. The worker takes the result once Install is
+    // pressed, which cannot come before this message: when the query
+    // fails, the download fails with it.
+    StartUpgradeQuery(m_osvi.dwMajorVersion);
     // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
     // administrators can write (checked again by Install).
     wchar_t szFolder[PATH_CHARS];

@@ -72,7 +72,7 @@ class FaultManifest : public FaultTest {};
 
 const char kManifestPath[] = "/apis/client/v1.0/client-upgrade.json";
 
-TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
+TEST_F(FaultManifest, QueryStoresThePackageUrlAndTheDownloadFetchesIt) {
     const std::string package = PackageBytes(300000, 7);
     server.Script("/packages/velmora_setup.exe", "etag=pkg-1", package);
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/packages/velmora_setup.exe";
@@ -84,7 +84,8 @@ TEST_F(FaultManifest, ConstructorStoresThePackageUrlAndTheDownloadFetchesIt) {
     ASSERT_EQ(L"127.0.0.1:" + std::to_wstring(server.Port()), std::wstring(vendor))
         << "the runner points the installer's vendor server (VELMORA_TEST_SERVER) at the fault server";
     CInstallerDlg dlg;
-    EXPECT_TRUE(dlg.QueryUpgradeInfo(dlg.m_szDownloadUrl)) << "the query started with the dialog";
+    ASSERT_TRUE(StartUpgradeQuery(dlg.m_osvi.dwMajorVersion)) << "as the window does once it shows";
+    EXPECT_TRUE(dlg.QueryUpgradeInfo(dlg.m_szDownloadUrl));
     EXPECT_EQ(std::wstring(url.begin(), url.end()), dlg.m_szDownloadUrl);
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
