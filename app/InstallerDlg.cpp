@@ -188,8 +188,8 @@ BOOL CInstallerDlg::OnInitDialog() {
 }
 
 LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
-    // The window manager turns the icon into its own formats, which takes
-    // longer than anything else here: it comes right after the window.
+    // Set only now: the window manager turns the icon into its own
+    // formats, a few ms the window need not wait for.
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
     // The package URL from the vendor's upgrade manifest, asked for on its

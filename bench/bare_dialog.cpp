@@ -7,10 +7,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include "res/resource.h"
 
 namespace {
-
-const int kDialogId = 102;
 
 INT_PTR CALLBACK BareDialogProc(HWND h, UINT m, WPARAM w, LPARAM) {
     if (m == WM_INITDIALOG) {
@@ -36,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int nShow) {
     if (!installer) return 1;
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    HWND h = CreateDialogParamW(installer, MAKEINTRESOURCEW(kDialogId), nullptr, &BareDialogProc, 0);
+    HWND h = CreateDialogParamW(installer, MAKEINTRESOURCEW(IDD_INSTALLER_DIALOG), nullptr, &BareDialogProc, 0);
     if (!h) return 1;
     ShowWindow(h, nShow);
     MSG msg;

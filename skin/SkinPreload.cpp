@@ -1,5 +1,6 @@
 #include "skin/SkinPreload.h"
 #include "skin/SkinImage.h"
+#include "framework/afxfile.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ struct CSkinPreload {
     HINSTANCE hInstance = nullptr;
     CPreloadedSkin skins[16] = {};
     int nCount = 0;
-    HANDLE hThread = nullptr;
+    CHandle thread;
 } s_preload;
 
 DWORD WINAPI SkinPreloadThread(LPVOID) {
@@ -24,10 +25,9 @@ DWORD WINAPI SkinPreloadThread(LPVOID) {
 }
 
 void AwaitSkinPreload() {
-    if (!s_preload.hThread) return;
-    ::WaitForSingleObject(s_preload.hThread, INFINITE);
-    ::CloseHandle(s_preload.hThread);
-    s_preload.hThread = nullptr;
+    if (!s_preload.thread.IsValid()) return;
+    ::WaitForSingleObject(s_preload.thread, INFINITE);
+    s_preload.thread.Close();
 }
 
 }  // namespace
@@ -38,9 +38,9 @@ BOOL StartSkinPreload(HINSTANCE hInstance, const UINT* pIDs, int nCount) {
     s_preload.hInstance = hInstance;
     for (int i = 0; i < nCount; ++i) s_preload.skins[i] = {pIDs[i], nullptr};
     s_preload.nCount = nCount;
-    s_preload.hThread = ::CreateThread(nullptr, 0, &SkinPreloadThread, nullptr, 0, nullptr);
-    if (!s_preload.hThread) s_preload.nCount = 0;
-    return s_preload.hThread != nullptr;
+    s_preload.thread.Attach(::CreateThread(nullptr, 0, &SkinPreloadThread, nullptr, 0, nullptr));
+    if (!s_preload.thread.IsValid()) s_preload.nCount = 0;
+    return s_preload.thread.IsValid();
 }
 
 HBITMAP TakeSkinBitmap(HINSTANCE hInstance, UINT nResID) {
