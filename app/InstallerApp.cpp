@@ -1,11 +1,32 @@
 #include "app/InstallerApp.h"
 #include "app/InstallerDlg.h"
 #include "install/InstallWorker.h"
+#include "install/SupportLog.h"
 #include "install/UpgradeManifest.h"
 #include "skin/SkinPreload.h"
 #include <commctrl.h>
 
 CInstallerApp theApp;
+
+namespace {
+
+// Tells the person that the window could not be made, and why in the
+// system's words: without it the program would just end, unseen.
+void ReportWindowFailure(DWORD error) {
+    wchar_t cause[COMMAND_CHARS] = {};
+    DWORD len = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, cause,
+                                 ARRAYSIZE(cause), nullptr);
+    while (len > 0 && (cause[len - 1] == L'\r' || cause[len - 1] == L'\n' || cause[len - 1] == L' ')) --len;
+    cause[len] = L'\0';
+    SupportLog(L"window: the dialog cannot be created, error %lu (%ls)", error, cause);
+    wchar_t log[PATH_CHARS], text[COMMAND_CHARS];
+    if (!GetSupportLogPath(log)) log[0] = L'\0';
+    if (!FormatWhole(text, L"安装向导的窗口无法创建。\n\n原因：%ls（错误代码 %lu）\n%ls", cause, error, log))
+        FormatWhole(text, L"安装向导的窗口无法创建（错误代码 %lu）。", error);
+    ::MessageBoxW(nullptr, text, L"无法启动安装向导", MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
 
 BOOL CInstallerApp::InitInstance() {
     INITCOMMONCONTROLSEX icc;
@@ -17,7 +38,11 @@ BOOL CInstallerApp::InitInstance() {
 
     CInstallerDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    if (dlg.DoModal() == -1) {
+        const DWORD error = ::GetLastError();
+        ReportWindowFailure(error);
+        m_nExitCode = error ? static_cast<int>(error) : 1;
+    }
     EndSkinPreload();  // the images a dialog that never showed did not take
 
     // The install worker reads the dialog object and may still run: the
@@ -25,6 +50,7 @@ BOOL CInstallerApp::InitInstance() {
     // while the options are applied. Stop it (and the manifest query, if
     // it still runs) and wait before the object goes; one stuck in the
     // network past the grace time is ended with the process instead.
-    if (!EndUpgradeQuery(INSTALL_STOP_GRACE_MS) || !EndInstallWorker(INSTALL_STOP_GRACE_MS)) ::ExitProcess(0);
+    if (!EndUpgradeQuery(INSTALL_STOP_GRACE_MS) || !EndInstallWorker(INSTALL_STOP_GRACE_MS))
+        ::ExitProcess(static_cast<UINT>(m_nExitCode));
     return FALSE;
 }

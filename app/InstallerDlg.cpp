@@ -7,6 +7,7 @@
 #include "install/SupportLog.h"
 #include "install/UpgradeManifest.h"
 #include "skin/SkinPreload.h"
+#include <cstdlib>
 #include <cstring>
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
@@ -28,6 +29,19 @@ END_MESSAGE_MAP()
 
 namespace {
 
+const wchar_t kWindowTitle[] = L"Velmora安装向导";
+
+// The dialog's template. A test build can name one that does not exist
+// (VELMORA_TEST_DIALOG), to see the program fail to create its window.
+UINT DialogTemplate() {
+#ifdef VELMORA_TEST_SEAMS
+    wchar_t text[8];
+    const DWORD n = ::GetEnvironmentVariableW(L"VELMORA_TEST_DIALOG", text, ARRAYSIZE(text));
+    if (n > 0 && n < ARRAYSIZE(text)) return static_cast<UINT>(_wtoi(text));
+#endif
+    return IDD_INSTALLER_DIALOG;
+}
+
 // The images OnInitDialog takes, in the order it takes them: decoded while
 // the dialog's controls are created.
 const UINT kFirstPageSkins[] = {IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,   IDB_SKIN_BACKGROUND, IDB_SKIN_PATH_ERROR,
@@ -36,7 +50,7 @@ const UINT kFirstPageSkins[] = {IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,   IDB_SKIN_BA
 
 }  // namespace
 
-CInstallerDlg::CInstallerDlg(CWnd*) {
+CInstallerDlg::CInstallerDlg(CWnd*) : CDlgEx(DialogTemplate(), kWindowTitle) {
     StartSkinPreload(AfxGetInstanceHandle(), kFirstPageSkins, ARRAYSIZE(kFirstPageSkins));
     m_nDownloadPercent = 0;
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));

@@ -63,5 +63,5 @@ BOOL CInstallerDlg::ApplyTaskbarOption() {
 }
 
 BOOL CInstallerDlg::ApplyAutoRunOption() {
-    return ApplyAutoRunChoice(m_chkAutoRun.GetCheck() == 1, m_szInstallDir, RunsUnderWow64());
+    return ApplyAutoRunChoice(m_chkAutoRun.GetCheck() == 1, m_szInstallDir);
 }

@@ -228,9 +228,12 @@ public:
     virtual ~CWinApp();
     // Called once by the entry point; its result ends or keeps the program.
     virtual BOOL InitInstance() { return TRUE; }
+    // Called once the program ends; its result is the process's exit code.
+    virtual int ExitInstance() { return m_nExitCode; }
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
+    int m_nExitCode = 0;
 };
 
 CWinApp* AfxGetApp();

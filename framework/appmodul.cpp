@@ -30,7 +30,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
     if (!pApp) return 1;
     pApp->m_hInstance = hInstance;
     pApp->InitInstance();
-    return 0;
+    return pApp->ExitInstance();
 }
 
 extern "C" void __main();  // runs the static constructors once and registers their destructors

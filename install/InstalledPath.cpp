@@ -4,20 +4,6 @@
 #include "install/ProductNames.h"
 #include <cwchar>
 
-BOOL FormatUninstallKey(BOOL bWow64, wchar_t (&key)[PATH_CHARS]) {
-    return FormatWhole(key, L"SOFTWARE\\%ls" VELMORA_UNINSTALL_KEY, bWow64 ? L"Wow6432Node\\" : L"");
-}
-
-BOOL RunsUnderWow64() {
-    // Looked up at run time: older systems have no such function.
-    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    HMODULE hKernel = ::GetModuleHandleW(L"kernel32");
-    IsWow64ProcessFn pfn =
-        hKernel ? reinterpret_cast<IsWow64ProcessFn>(::GetProcAddress(hKernel, "IsWow64Process")) : nullptr;
-    BOOL bWow64 = FALSE;
-    return pfn && pfn(::GetCurrentProcess(), &bWow64) && bWow64;
-}
-
 namespace {
 
 // The icon value is read into a buffer of this many characters.
@@ -26,10 +12,8 @@ const size_t kIconChars = 256;
 }  // namespace
 
 BOOL FindInstalledFolder(wchar_t* folder) {
-    wchar_t keyName[PATH_CHARS];
     CRegKey key;
-    if (!FormatUninstallKey(RunsUnderWow64(), keyName) ||
-        key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ) != ERROR_SUCCESS)
+    if (key.Open(HKEY_LOCAL_MACHINE, VELMORA_UNINSTALL_KEY, KEY_READ | VELMORA_REGISTRY_VIEW) != ERROR_SUCCESS)
         return FALSE;
 
     wchar_t found[PATH_CHARS];

@@ -6,11 +6,6 @@
 #include <shellapi.h>
 #include <cwchar>
 
-const wchar_t* AutoRunKeyFor(BOOL bWow64) {
-    return bWow64 ? L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"
-                  : L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-}
-
 CShortcutRow ShortcutRowFor(DWORD dwMajorVersion) {
     if (dwMajorVersion > 5) return {CSIDL_DESKTOP, L"\\" VELMORA_SHORTCUT, TRUE};
     return {CSIDL_APPDATA, L"\\Microsoft\\Internet Explorer\\Quick Launch\\" VELMORA_SHORTCUT, FALSE};
@@ -54,9 +49,10 @@ BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion) {
     return TRUE;
 }
 
-BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64) {
+BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder) {
     CRegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, AutoRunKeyFor(bWow64), KEY_QUERY_VALUE | KEY_SET_VALUE) != ERROR_SUCCESS) {
+    if (key.Open(HKEY_LOCAL_MACHINE, VELMORA_RUN_KEY, KEY_QUERY_VALUE | KEY_SET_VALUE | VELMORA_REGISTRY_VIEW) !=
+        ERROR_SUCCESS) {
         SupportLog(L"start at logon: the Run key cannot be opened");
         return FALSE;
     }

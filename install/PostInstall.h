@@ -4,11 +4,6 @@
 #include <windows.h>
 #include "framework/BoundedText.h"
 
-// The Run key of the start-at-logon value: the Wow6432Node one on a 64-bit
-// system (bWow64, see RunsUnderWow64), the plain one on a 32-bit system of
-// any version.
-const wchar_t* AutoRunKeyFor(BOOL bWow64);
-
 // The client's shortcut that a declined taskbar option acts on.
 struct CShortcutRow {
     int nCsidl;            // folder it lies in
@@ -32,7 +27,8 @@ BOOL FormatClientConfigPath(const wchar_t* folder, wchar_t (&path)[PATH_CHARS]);
 // family is unpinned or deleted (ShortcutRowFor). Always TRUE.
 BOOL ApplyTaskbarChoice(BOOL bKeep, DWORD dwMajorVersion);
 
-// With bAutoRun the Run value starts the launcher in folder and the client's
-// AutoRun setting is switched on; without, a Run value that is there is
-// deleted. FALSE when the Run key cannot be opened.
-BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder, BOOL bWow64);
+// With bAutoRun the Run value (VELMORA_RUN_KEY, in the 32-bit view) starts
+// the launcher in folder and the client's AutoRun setting is switched on;
+// without, a Run value that is there is deleted. FALSE when the Run key
+// cannot be opened.
+BOOL ApplyAutoRunChoice(BOOL bAutoRun, const wchar_t* folder);

@@ -16,9 +16,15 @@
 // The start-at-logon Run value and the client's shortcut.
 #define VELMORA_RUN_VALUE L"Velmora"
 #define VELMORA_SHORTCUT L"Velmora.lnk"
-// The Uninstall entry the setup package registers, below SOFTWARE\ (or
-// SOFTWARE\Wow6432Node\) of HKEY_LOCAL_MACHINE.
+// The Uninstall entry the setup package registers and the Run key of the
+// start-at-logon value, under HKEY_LOCAL_MACHINE.
 #define VELMORA_UNINSTALL_KEY \
-    L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1"
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1"
+#define VELMORA_RUN_KEY L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
+// Both are opened in the registry's 32-bit view. The setup package and the
+// shipped installer are 32-bit programs, whose keys a 64-bit Windows keeps
+// under SOFTWARE\Wow6432Node; the flag names that view from a build of
+// either width, and a 32-bit Windows, with one view only, ignores it.
+#define VELMORA_REGISTRY_VIEW KEY_WOW64_32KEY
 // The agent string of every HTTP request; the vendor server has always seen it.
 #define VELMORA_HTTP_AGENT L"JQV"

@@ -34,9 +34,9 @@ OUT = os.path.join(SOURCE, "out", "demo")
 SCRIPTS = os.path.join(SOURCE, "scripts")
 TITLE = harness.WINDOW_TITLE
 INSTALL_DIR = "C:\\velmora"
-# The key the installer writes the start-at-logon value to on a 32-bit
-# system such as the demo prefix (a 64-bit one has it under Wow6432Node).
-RUN_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
+# The key the installer writes the start-at-logon value to: the 32-bit
+# view's, as the demo prefix names it (under Wow6432Node in a 64-bit one).
+RUN_KEY = harness.hklm_software("Microsoft\\Windows\\CurrentVersion\\Run")
 
 # The stand-in setup takes a few seconds, as a real one does, so that the
 # progress page stays in view.
@@ -57,10 +57,9 @@ class DemoSession(harness.Session):
     def __init__(self, display, extra_env=None):
         os.makedirs(os.path.join(BUILD, "wine"), exist_ok=True)
         base = os.path.join(BUILD, "wine", "prefix")
-        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), base], check=True)
+        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), BUILD], check=True)
         self.prefix = os.path.join(BUILD, "wine", "demo")
-        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": self.prefix},
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        harness.end_wine(self.prefix)
         subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), base, self.prefix], check=True)
         self.procs = []
         self.prober = None

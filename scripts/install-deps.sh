@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs everything a fresh Debian 12 machine needs to build, test and demo
 # the installer. Quick when everything is already present.
+#
+# Both MinGW-w64 compilers: the shipped installer is always the i686 build,
+# and the tests run an x86_64 build where the machine runs 64-bit code only
+# (scripts/test-arch.sh). 64-bit Wine always; 32-bit Wine only where the
+# machine can run it (there CI also tries the 64-bit mode).
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 PACKAGES=(
-  g++-mingw-w64-i686-posix cmake make
-  wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei rapidjson-dev googletest
   python3 nginx-light file openssl zopfli osslsigncode
 )
+native=$(bash "$here/test-arch.sh" --native)
+[ "$native" = i686 ] && PACKAGES+=(wine32:i386)
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
 
@@ -21,7 +29,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "install-deps: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$native" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${SUDO[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -8,11 +8,12 @@ usage() { echo "usage: test-env.sh start|stop BUILD_DIR" >&2; exit 2; }
 cmd=$1 build=$2
 case "$cmd" in
   start)
-    bash "$here/wine-prefix.sh" "$build/wine/prefix"
+    bash "$here/wine-prefix.sh" "$build"
     bash "$here/xvfb.sh" start "$build/xvfb.state"
     ;;
   stop)
-    WINEPREFIX=$build/wine/prefix wineserver -k >/dev/null 2>&1 || true
+    source "$here/wine-env.sh"
+    velmora_wine_env "$build" && WINEPREFIX=$build/wine/prefix "$WINESERVER" -k >/dev/null 2>&1 || true
     bash "$here/xvfb.sh" stop "$build/xvfb.state"
     ;;
   *) usage ;;

@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
-# Creates the project's own 32-bit Wine prefix once: wineboot, no Mono/Gecko
-# download prompts, and the Chinese UI face mapped to an installed CJK font.
-# Usage: wine-prefix.sh PREFIX_DIR
+# Creates the project's own Wine prefix of a build once, BUILD_DIR/wine/prefix:
+# 32-bit or 64-bit as the build is (scripts/wine-env.sh), wineboot, no
+# Mono/Gecko download prompts, and the Chinese UI face mapped to an
+# installed CJK font.
+# Usage: wine-prefix.sh BUILD_DIR
 set -euo pipefail
-prefix=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-env.sh"
+velmora_wine_env "$1"
+prefix=$(cd "$1" && pwd)/wine/prefix
 # Bump when the prefix settings below change: older prefixes are rebuilt.
-version=6
+version="8 $WINEARCH"
 [ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
 
+if [ -d "$prefix" ]; then WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1 || true; fi
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEPREFIX=$prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-echo "wine-prefix: creating $prefix"
-wineboot -i >/dev/null 2>&1
+echo "wine-prefix: creating $prefix ($WINEARCH)"
+"$WINELOADER" wineboot.exe -i </dev/null >/dev/null 2>&1
 # Registry file in UTF-16 so the Chinese value name survives any locale.
 reg=$(mktemp --suffix=.reg)
-python3 - "$reg" <<'PY'
+python3 - "$reg" "$WINEARCH" <<'PY'
 import sys
 
 
@@ -51,11 +57,16 @@ text = ('Windows Registry Editor Version 5.00\r\n\r\n'
         '"ShowCrashDialog"=dword:00000000\r\n\r\n'
         '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\r\n'
         '"Debugger"="velmora-no-debugger.exe %ld %ld"\r\n\r\n')
+if sys.argv[2] == 'win64':
+    # 64-bit Windows has the 32-bit view's Run key from the start, where
+    # 32-bit programs (the installer among them) keep their values; Wine's
+    # 64-bit prefix has only its RunOnce.
+    text += '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\r\n'
 open(sys.argv[1], 'wb').write(b'\xff\xfe' + text.encode('utf-16-le'))
 PY
-wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+"$WINELOADER" regedit.exe /S "$("$WINELOADER" winepath.exe -w "$reg" 2>/dev/null)" </dev/null >/dev/null 2>&1
 rm -f "$reg"
-wineserver -w
+"$WINESERVER" -w
 # Wine links the user's Desktop, Documents and the like to the Linux home
 # folder; tests must keep what they create inside the prefix (and its
 # copies), so make them plain folders.
@@ -64,4 +75,7 @@ for link in "$prefix"/drive_c/users/*/*; do
 done
 grep -q 'WenQuanYi Micro Hei' "$prefix/user.reg" || { echo "wine-prefix: font mapping missing" >&2; exit 1; }
 grep -q 'wqy-microhei.ttc' "$prefix/system.reg" || { echo "wine-prefix: font link missing" >&2; exit 1; }
+if [ "$WINEARCH" = win64 ] && ! grep -qF '[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run]' "$prefix/system.reg"; then
+  echo "wine-prefix: the 32-bit view's Run key is missing" >&2; exit 1
+fi
 echo "$version" >"$prefix/.velmora-ready"

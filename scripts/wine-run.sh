@@ -5,8 +5,10 @@
 # Environment:
 #   VELMORA_FRESH_PREFIX=1  run in a throw-away copy of the prefix, for tests
 #                           that change the registry or files of the prefix.
-#   VELMORA_WINVER=VER      with VELMORA_FRESH_PREFIX=1: the copy reports this
-#                           Windows version (winecfg -v VER, e.g. winxp).
+#   VELMORA_WINVER=VER      with VELMORA_FRESH_PREFIX=1 or VELMORA_PREFIX: that
+#                           prefix reports this Windows version first (winecfg
+#                           -v VER, e.g. winxp; a 64-bit prefix takes winxp64
+#                           for it). The project's own prefix never changes.
 #   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
 #   VELMORA_DISPLAY=:N      use this X display.
 #   VELMORA_DLL_OVERRIDES=O more Wine DLL overrides, appended to the ones set
@@ -19,13 +21,15 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd); shift
+source "$here/wine-env.sh"
+velmora_wine_env "$build" || exit 1
 
 copy="" own_x="" child=""
 cleanup() {
   [ -n "$child" ] && kill "$child" 2>/dev/null
   if [ -n "$copy" ]; then
     # The copy's wineserver first, so no program of it writes while it goes.
-    WINEPREFIX=$copy wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$copy "$WINESERVER" -k >/dev/null 2>&1
     rm -rf "$copy"
   fi
   [ -n "$own_x" ] && bash "$here/xvfb.sh" stop "$own_x"
@@ -37,9 +41,9 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 base=$build/wine/prefix
-bash "$here/wine-prefix.sh" "$base" || exit 1
+bash "$here/wine-prefix.sh" "$build" || exit 1
 
-export WINEDEBUG=${VELMORA_WINEDEBUG:--all} WINEARCH=win32 LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDEBUG=${VELMORA_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=${VELMORA_DLL_OVERRIDES:+;$VELMORA_DLL_OVERRIDES}"
 
 prefix=${VELMORA_PREFIX:-$base}
@@ -47,9 +51,6 @@ if [ -z "${VELMORA_PREFIX:-}" ] && [ "${VELMORA_FRESH_PREFIX:-0}" = 1 ]; then
   copy=$(mktemp -d "$build/wine/run.XXXXXX")
   bash "$here/prefix-copy.sh" "$base" "$copy"
   prefix=$copy
-  if [ -n "${VELMORA_WINVER:-}" ]; then
-    WINEPREFIX=$copy wine winecfg -v "$VELMORA_WINVER" </dev/null >/dev/null 2>&1
-  fi
 fi
 export WINEPREFIX=$prefix
 
@@ -70,13 +71,18 @@ fi
 # for one warm-up.
 (
   flock 9
-  if wineserver -p3 </dev/null >/dev/null 2>&1 9>&-; then
-    wine rundll32.exe </dev/null >/dev/null 2>&1 9>&-
+  if "$WINESERVER" -p3 </dev/null >/dev/null 2>&1 9>&-; then
+    "$WINELOADER" rundll32.exe </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$prefix/.session.lock"
+# After the warm-up: the session's desktop must start with the display.
+if [ -n "${VELMORA_WINVER:-}" ] && [ "$prefix" != "$base" ]; then
+  "$WINELOADER" winecfg.exe -v "$(velmora_winver "$VELMORA_WINVER")" </dev/null >/dev/null 2>&1 ||
+    { echo "wine-run: winecfg -v $VELMORA_WINVER failed" >&2; exit 1; }
+fi
 # In the background, as bash runs traps only between commands but at once
 # during wait; stdin stays the caller's, not the /dev/null of a background job.
-wine "$@" <&0 &
+"$WINELOADER" "$@" <&0 &
 child=$!
 wait "$child"
 rc=$?

@@ -1,6 +1,5 @@
 #include "skin/DlgEx.h"
 #include "skin/SkinGeometry.h"
-#include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CDlgEx, CDialog)
     ON_WM_ERASEBKGND()
@@ -14,7 +13,7 @@ BEGIN_MESSAGE_MAP(CDlgEx, CDialog)
     ON_WM_SIZE()
 END_MESSAGE_MAP()
 
-CDlgEx::CDlgEx() : CDialog(IDD_INSTALLER_DIALOG, nullptr) {}
+CDlgEx::CDlgEx(UINT nIDTemplate, const wchar_t* pszTitle) : CDialog(nIDTemplate, nullptr), m_pszTitle(pszTitle) {}
 
 CDlgEx::~CDlgEx() = default;
 
@@ -31,7 +30,7 @@ BOOL CDlgEx::OnInitDialog() {
 }
 
 void CDlgEx::SetTitle() {
-    SetWindowText(L"Velmora安装向导");
+    SetWindowText(m_pszTitle);
 
     CRect rc;
     {

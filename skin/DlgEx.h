@@ -11,7 +11,9 @@
 
 class CDlgEx : public CDialog {
 public:
-    CDlgEx();
+    // The dialog on template nIDTemplate, with pszTitle as its caption text
+    // (kept, not copied).
+    CDlgEx(UINT nIDTemplate, const wchar_t* pszTitle);
     ~CDlgEx() override;
 
     BOOL OnInitDialog() override;
@@ -21,6 +23,7 @@ public:
     BOOL SetSkin(HBITMAP hBack, HBITMAP hClose, HBITMAP hMin);
     // Sets the caption text and repaints the caption strip.
     void SetTitle();
+    const wchar_t* m_pszTitle;
     // Cuts the key-coloured corner pixels of the background out of the
     // window's shape.
     BOOL UpdateRegion();

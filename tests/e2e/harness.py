@@ -64,6 +64,9 @@ def private_port():
 SERVER = "127.0.0.1:%d" % private_port()
 SCRIPTS = os.path.join(SOURCE, "scripts")
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
+# The executable as the release is built (32-bit, no test seams), kept
+# current beside the test build.
+RELEASE_INSTALLER = os.path.join(BUILD, "release-size", "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 
 # The installer's network times in the tests, in percent of the real ones:
@@ -85,6 +88,24 @@ def resource_ids(path=os.path.join(SOURCE, "res", "resource.h")):
 # The installer's resource and control IDs by their names in the header,
 # e.g. RES.IDC_BTN_INSTALL: the tests follow the header instead of copies.
 RES = types.SimpleNamespace(**resource_ids())
+
+
+def test_arch():
+    """The test build's architecture: "i686", run in a 32-bit prefix (a
+    32-bit Windows), or "x86_64", run in a 64-bit prefix (a 64-bit Windows,
+    where the shipped 32-bit installer would run under WOW64)."""
+    with open(os.path.join(BUILD, "velmora-arch")) as f:
+        return f.read().strip()
+
+
+def hklm_software(path, view32=True):
+    """HKLM\\SOFTWARE\\path as reg.exe in the prefix names it in the registry's
+    32-bit view, where the 32-bit setup and installer keep their keys (under
+    Wow6432Node in a 64-bit prefix), or with view32 False in the other: a
+    64-bit prefix's own, or in a 32-bit one a Wow6432Node branch that a test
+    creates as a decoy."""
+    wow = (test_arch() == "x86_64") == view32
+    return "HKLM\\SOFTWARE\\" + ("Wow6432Node\\" if wow else "") + path
 
 
 def server_port():
@@ -149,8 +170,7 @@ class Session:
 
     def __init__(self):
         os.makedirs(os.path.join(BUILD, "wine"), exist_ok=True)
-        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), os.path.join(BUILD, "wine", "prefix")],
-                       check=True)
+        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), BUILD], check=True)
         self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
         subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"),
                         os.path.join(BUILD, "wine", "prefix"), self.prefix], check=True)
@@ -205,8 +225,9 @@ class Session:
         return self.c_drive("ProgramData", "CorvaneVelmora", *parts)
 
     def set_winver(self, version):
-        """Makes the prefix report another Windows version, e.g. winxp (major 5)."""
-        self.run("winecfg", "-v", version)
+        """Makes the prefix report another Windows version, e.g. winxp (major
+        5; winxp64 in a 64-bit prefix). True when it does."""
+        return self.run("cmd", "/c", "ver", env={"VELMORA_WINVER": version})[0] == 0
 
     def reg(self, *args):
         """Runs Wine's reg.exe in the prefix: (exit code, output)."""
@@ -308,15 +329,26 @@ class Session:
     def c_drive(self, *parts):
         return os.path.join(self.prefix, "drive_c", *parts)
 
-    def documents(self, *parts):
+    def user_folder(self, *parts):
+        """C:\\users\\<user> of the prefix, and parts below it."""
         users = self.c_drive("users")
         user = next(u for u in os.listdir(users) if u.lower() != "public")
-        return os.path.join(users, user, "Documents", *parts)
+        return os.path.join(users, user, *parts)
+
+    def documents(self, *parts):
+        return self.user_folder("Documents", *parts)
+
+    def temp(self, *parts):
+        """%TEMP% of the prefix's user, and parts below it."""
+        return self.user_folder("Temp", *parts)
+
+    def support_log(self):
+        return self.temp("VelmoraInstaller.log")
 
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         self._end_programs()
-        self._end_wine(self.prefix)
+        end_wine(self.prefix)
 
     def _end_programs(self):
         for p in self.procs:
@@ -327,17 +359,19 @@ class Session:
                 if f:
                     f.close()
 
-    @staticmethod
-    def _end_wine(prefix):
-        # Mostly waiting: the server polls for its processes' end.
-        subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": prefix},
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
         """Ends the session's programs; what is left of its Wine session and
         the prefix copy go in the background while the tests go on."""
         self._end_programs()
-        later(lambda prefix=self.prefix: (self._end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
+        later(lambda prefix=self.prefix: (end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
+
+
+def end_wine(prefix):
+    """Ends the Wine session of prefix and waits for it (mostly waiting: the
+    server polls for its processes' end)."""
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": prefix},
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def long_running(test):

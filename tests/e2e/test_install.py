@@ -16,10 +16,10 @@ from fault_server import FaultServer  # noqa: E402
 from nginx_server import NginxServer  # noqa: E402
 
 PORT = harness.server_port()
-RUN_KEY_V6 = r"HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
-RUN_KEY_V5 = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
-UNINSTALL_KEY = (r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
-                 r"\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1")
+RUN_KEY = harness.hklm_software(r"Microsoft\Windows\CurrentVersion\Run")
+OTHER_RUN_KEY = harness.hklm_software(r"Microsoft\Windows\CurrentVersion\Run", view32=False)
+UNINSTALL_KEY = harness.hklm_software(r"Microsoft\Windows\CurrentVersion\Uninstall"
+                                      r"\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1")
 ARTIFACTS = os.path.join(harness.BUILD, "artifacts", "e2e")
 ETAG = "5f3c-velmora"
 
@@ -88,7 +88,7 @@ class InstallerTest(harness.TestCase):
             self.assert_ended(proc)
             self.assertTrue(self.wait_for(lambda: "started" in harness.read_text(s.c_drive("velmora", "vlLauncher.log"))),
                             "Finish starts the launcher")
-            self.assertIsNone(s.reg_value(RUN_KEY_V5, "Velmora"))
+            self.assertIsNone(s.reg_value(RUN_KEY, "Velmora"))
             self.assertFalse(os.path.exists(s.staging("velmora.exe")), "package deleted")
             requests = nginx.requests()
             self.assertTrue(requests[0][0].startswith("GET " + vendor.MANIFEST_PATH + "?versionCode=1&osVersion="))
@@ -98,11 +98,12 @@ class InstallerTest(harness.TestCase):
 
     def test_start_at_logon_and_taskbar_cleared_on_both_os_families(self):
         self.fault_site()
-        # The prefix is a 32-bit system: the plain Run key on both families.
-        for winver, run_key in (("win7", RUN_KEY_V5), ("winxp", RUN_KEY_V5)):
+        # The Run key of the 32-bit view on both families, never the other
+        # (a 64-bit system's own, or a decoy on a 32-bit one).
+        for winver in ("win7", "winxp"):
             with self.subTest(winver=winver), harness.Session() as s:
-                s.set_winver(winver)
-                s.reg("add", RUN_KEY_V6, "/f")  # the key a 64-bit system has
+                self.assertTrue(s.set_winver(winver))
+                s.reg("add", OTHER_RUN_KEY, "/f")
                 unpinned = self.register_recorder(s, r"HKLM\SOFTWARE\Classes\lnkfile\shell\TaskbarUnpin\command")
                 proc = self.start(s)
                 s.click(RES.IDC_CHK_AUTORUN)
@@ -111,8 +112,8 @@ class InstallerTest(harness.TestCase):
                 self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
                 s.click(RES.IDC_BTN_FINISH)
                 self.assert_ended(proc)
-                self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(run_key, "Velmora"))
-                self.assertIsNone(s.reg_value(RUN_KEY_V6, "Velmora"))
+                self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(RUN_KEY, "Velmora"))
+                self.assertIsNone(s.reg_value(OTHER_RUN_KEY, "Velmora"))
                 self.assertIn("AutoRun=1", harness.read_text(s.c_drive("velmora", "config", "config.ini")))
                 if winver == "winxp":
                     ql = s.c_drive("users")

@@ -4,6 +4,9 @@ import unittest
 
 import harness
 
+FAILED_TITLE = "无法启动安装向导"
+IDOK = 1
+
 
 class StartupTest(harness.TestCase):
     def test_dialog_shows_its_controls_creates_download_folder_and_closes(self):
@@ -21,6 +24,21 @@ class StartupTest(harness.TestCase):
             s.probe("close", harness.WINDOW_TITLE)
             self.assert_ended(proc, seconds=30)
             self.assertEqual(0, proc.returncode)
+
+    def test_a_window_that_cannot_be_created_is_named_and_ends_non_zero(self):
+        with harness.Session() as s:
+            # A template the program does not hold: CreateDialogParam fails
+            # with ERROR_RESOURCE_NAME_NOT_FOUND (1814).
+            proc = s.start_installer(env={"VELMORA_TEST_DIALOG": "9999"})
+            self.assertIsNotNone(s.wait_window(FAILED_TITLE), "a message box names the failure")
+            text = "\n".join(c["text"] for c in s.tree(FAILED_TITLE)["children"])
+            self.assertRegex(text, r"原因：\S.*（错误代码 1814）", "the system's text for the error and its code")
+            self.assertIn("VelmoraInstaller.log", text)
+            self.assertIsNone(s.wait_window(timeout_ms=0), "no installer window")
+            s.click(IDOK, title=FAILED_TITLE)
+            self.assert_ended(proc)
+            self.assertNotEqual(0, proc.returncode)
+            self.assertIn("window: the dialog cannot be created, error 1814", harness.read_text(s.support_log()))
 
 
 if __name__ == "__main__":

@@ -41,17 +41,6 @@ TIME_LEFT = (re.compile(r"(\d+) 秒\Z"), re.compile(r"(\d+) 分 (\d\d) 秒\Z"), 
 LOG_LINE = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*)\Z")
 
 
-def temp_dir(s):
-    """%TEMP% of the prefix's user: C:\\users\\<user>\\Temp."""
-    users = s.c_drive("users")
-    user = next(u for u in os.listdir(users) if u.lower() != "public")
-    return os.path.join(users, user, "Temp")
-
-
-def support_log(s):
-    return os.path.join(temp_dir(s), "VelmoraInstaller.log")
-
-
 def package_of(size):
     """The stand-in setup padded with zeros to size bytes: it still runs."""
     package = vendor.package_bytes()
@@ -288,10 +277,10 @@ class UserSideTest(harness.TestCase):
 
         s.key("18+115")  # Alt+F4 on the finish page
         self.assert_ended(proc)
-        self.assertTrue(self.wait_for(lambda: "start at logon" in harness.read_text(support_log(s)), 10))
+        self.assertTrue(self.wait_for(lambda: "start at logon" in harness.read_text(s.support_log()), 10))
 
         # The support log tells the run's story, a line for each step.
-        with open(support_log(s), encoding="utf-8") as f:  # strict: UTF-8 throughout
+        with open(s.support_log(), encoding="utf-8") as f:  # strict: UTF-8 throughout
             lines = self.assert_log_lines(f.read(), started)
         story = "\n".join(lines)
         expected = [
@@ -320,7 +309,7 @@ class UserSideTest(harness.TestCase):
 
     def test_support_log_starts_a_new_file_once_past_1_mb(self):
         s = self.session()
-        log, old = support_log(s), os.path.join(temp_dir(s), "VelmoraInstaller.old.log")
+        log, old = s.support_log(), os.path.join(s.temp(), "VelmoraInstaller.old.log")
         line = "2020-01-01 00:00:00.000 an earlier run".ljust(62, ".") + "\r\n"
         with open(log, "w", encoding="utf-8", newline="") as f:
             f.write(line * (MiB // len(line)))  # 1 MB exactly
@@ -489,7 +478,7 @@ class UserSideTest(harness.TestCase):
                         self.assertIn("Range: bytes=%d-\r\nIf-Range: \"%s\"" % (row.retry, ETAG), head)
                 self.assertEqual(row.manifest_again, len(manifest_requests(c.server)) > manifests,
                                  "Retry asks for the manifest again")
-                log = harness.read_text(support_log(s))
+                log = harness.read_text(s.support_log())
                 self.assertRegex(log, r"(?s)install failed: %s\n.*install: retry\n" % row.code)
 
 

@@ -34,7 +34,7 @@ class ManifestRequestTest(harness.TestCase):
             vendor.serve_manifest(server, REPLY)
             if windows_version:
                 # Inside the session, so that the Wine desktop it starts has the display.
-                self.assertEqual(0, s.run("winecfg", "-v", windows_version)[0])
+                self.assertTrue(s.set_winver(windows_version))
             proc = s.start_installer(env)
             self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
             # The constructor starts the query; it runs beside the window.

@@ -65,7 +65,7 @@ public:
             ::Sleep(10);
         return ApplyTaskbarChoice(bKeepTaskbar, major);
     }
-    BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir, RunsUnderWow64()); }
+    BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir); }
 
     wchar_t m_szInstallDir[PATH_CHARS] = {};
     wchar_t m_szDownloadUrl[URL_CHARS] = {};
@@ -100,8 +100,7 @@ class InstallWorkerOnPrefix : public PrefixTest {
 protected:
     void Prepare() override {
         ConfigureStandin(kLog);
-        DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
-        DeleteValue(kRunKey, L"Velmora");
+        ResetRunKeys();
         run.reset(new ScriptedRun(sink.Hwnd()));
         // The state as Install leaves it: the package in the download folder.
         CopyWhole(run->m_szInstallDir, L"C:\\Program Files\\Velmora Run");
@@ -112,14 +111,12 @@ protected:
         run->partialFile = package + L".0123.part";
         ::DeleteFileW(run->partialFile.c_str());
         ::DeleteFileW(Ini().c_str());
-        if (run->major >= 6) CreateKey(kWowRunKey);
     }
     void Clean() override {
         EXPECT_TRUE(EndInstallWorker(INFINITE));
         ::DeleteFileW(package.c_str());
         ::DeleteFileW(run->partialFile.c_str());
-        DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
-        DeleteValue(kRunKey, L"Velmora");
+        ResetRunKeys();
         DeleteKeyTree(kUninstallKey);
     }
 
@@ -136,7 +133,7 @@ protected:
         EXPECT_TRUE(EndInstallWorker(INFINITE));
         sink.Pump(0);
     }
-    RegValue RunValue() const { return GetValue(AutoRunKeyFor(RunsUnderWow64()), L"Velmora"); }
+    RegValue RunValue() const { return GetValue(kRunKey, L"Velmora"); }
     std::wstring Ini() const { return std::wstring(run->m_szInstallDir) + L"\\config\\config.ini"; }
     std::wstring Launcher() const { return std::wstring(run->m_szInstallDir) + L"\\vlLauncher.exe"; }
 

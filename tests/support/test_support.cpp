@@ -121,11 +121,18 @@ CScratch::CScratch() {
 CScratch::~CScratch() { RemoveTree(m_root); }
 
 // ---- Registry -------------------------------------------------------------------
+#ifdef _WIN64
+#define VIEW_32 L"SOFTWARE\\Wow6432Node\\"
+#define VIEW_OTHER L"SOFTWARE\\"
+#else
+#define VIEW_32 L"SOFTWARE\\"
+#define VIEW_OTHER L"SOFTWARE\\Wow6432Node\\"
+#endif
 const wchar_t kUninstallKey[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1";
+    VIEW_32 L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1";
+const wchar_t kRunKey[] = VIEW_32 L"Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kOtherRunKey[] = VIEW_OTHER L"Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kWowRunKey[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 namespace {
 
@@ -160,6 +167,14 @@ void DeleteValue(const wchar_t* key, const wchar_t* name) {
 }
 
 void DeleteKeyTree(const wchar_t* key) { ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, key); }
+
+void ResetRunKeys() {
+    DeleteValue(kRunKey, L"Velmora");
+    DeleteValue(kOtherRunKey, L"Velmora");
+#ifndef _WIN64
+    DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
+#endif
+}
 
 RegValue GetValue(const wchar_t* key, const wchar_t* name) {
     RegValue v;

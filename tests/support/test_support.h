@@ -48,10 +48,21 @@ private:
 };
 
 // ---- Registry (HKEY_LOCAL_MACHINE) -------------------------------------------
+// The Uninstall entry and the Run key as this process names them in the
+// 32-bit view, where the 32-bit setup and installer keep them: under
+// SOFTWARE\Wow6432Node for a 64-bit process (the x86_64 test build in a
+// 64-bit prefix), under SOFTWARE for a 32-bit one on a 32-bit system (the
+// i686 build in a 32-bit prefix).
 extern const wchar_t kUninstallKey[];
-extern const wchar_t kPolicyKey[];
 extern const wchar_t kRunKey[];
-extern const wchar_t kWowRunKey[];
+// The Run key no value of the installer may land in: the 64-bit view's for
+// a 64-bit process; for a 32-bit one, a Wow6432Node branch that tests
+// create as a decoy (a 32-bit system has none).
+extern const wchar_t kOtherRunKey[];
+extern const wchar_t kPolicyKey[];
+
+// No "Velmora" value in either Run key, and no decoy branch left.
+void ResetRunKeys();
 
 void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value);
 void SetDword(const wchar_t* key, const wchar_t* name, DWORD value);

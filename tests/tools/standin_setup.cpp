@@ -116,8 +116,10 @@ void Install(std::wstring dir) {
     WritePrivateProfileStringW(L"AppSetting", L"Language", L"zh-CN", (dir + L"\\config\\config.ini").c_str());
 
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
+    // In the 32-bit view, as the real package, a 32-bit program, registers
+    // itself on any system.
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
         auto set = [key](const wchar_t* name, const std::wstring& value) {
             RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                            (DWORD)((value.size() + 1) * sizeof(wchar_t)));

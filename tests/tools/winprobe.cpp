@@ -96,8 +96,8 @@ int Tree(HWND top) {
     RECT rc, rcClient;
     GetWindowRect(top, &rc);
     GetClientRect(top, &rcClient);
-    printf("{\"hwnd\": %lu, \"text\": %s, \"style\": %lu, \"exstyle\": %lu, \"rect\": ",
-           (unsigned long)(UINT_PTR)top, Json(Text(top)).c_str(),
+    printf("{\"hwnd\": %llu, \"text\": %s, \"style\": %lu, \"exstyle\": %lu, \"rect\": ",
+           (unsigned long long)(UINT_PTR)top, Json(Text(top)).c_str(),
            (unsigned long)GetWindowLongW(top, GWL_STYLE), (unsigned long)GetWindowLongW(top, GWL_EXSTYLE));
     PrintRect(rc);
     printf(", \"client\": ");
@@ -272,7 +272,7 @@ int Command(const std::vector<std::wstring>& args) {
         fprintf(stderr, "winprobe: no window %s\n", Utf8(title).c_str());
         return 1;
     }
-    if (cmd == L"find") { printf("%lu\n", (unsigned long)(UINT_PTR)top); return 0; }
+    if (cmd == L"find") { printf("%llu\n", (unsigned long long)(UINT_PTR)top); return 0; }
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
     if (cmd == L"command" && argc > 2) {  // a button's click as a message, whatever its state

@@ -1,22 +1,8 @@
-// The earlier-installation probe's rules: the Uninstall key's name and which
-// registry strings are taken.
+// Which registry strings the earlier-installation probe takes.
 #include <gtest/gtest.h>
 #include "framework/afxreg.h"
-#include "install/InstalledPath.h"
 #include <string>
 #include <vector>
-
-TEST(UninstallKey, HasTheWow6432NodeBranchOnlyUnderWow64) {
-    wchar_t key[260];
-    FormatUninstallKey(TRUE, key);
-    EXPECT_STREQ(L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                 L"{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1",
-                 key);
-    FormatUninstallKey(FALSE, key);
-    EXPECT_STREQ(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                 L"{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1",
-                 key);
-}
 
 TEST(RegistryString, TakesOnlyStringsThatFitWithTheirTerminator) {
     const std::wstring fits259(259, L'a'), exactly260(260, L'b');

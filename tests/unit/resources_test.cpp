@@ -148,8 +148,17 @@ TEST_F(InstallerResources, ManifestAsksForAdminCommonControls6AndDpiAwareness) {
     std::vector<BYTE> m = Load(MAKEINTRESOURCEW(24) /* RT_MANIFEST */, 1, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
     ASSERT_FALSE(m.empty());
     const std::string xml(m.begin(), m.end());
-    for (const char* needle : {"level=\"requireAdministrator\"", "uiAccess=\"false\"",
-                               "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                               "processorArchitecture=\"x86\" publicKeyToken", ">true</dpiAware>"})
+    // The executable read is the one built beside this test, of its width:
+    // the assemblies it names must be of that architecture, or the version
+    // 6 controls are not found.
+    const std::string arch = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
+    for (const std::string& needle : {std::string("level=\"requireAdministrator\""), std::string("uiAccess=\"false\""),
+                                      std::string("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+                                      arch + " publicKeyToken", std::string(">true</dpiAware>")})
         EXPECT_NE(std::string::npos, xml.find(needle)) << needle;
+    EXPECT_EQ(2u, [&] {
+        size_t n = 0;
+        for (size_t at = xml.find(arch); at != std::string::npos; at = xml.find(arch, at + 1)) ++n;
+        return n;
+    }()) << "the program's own identity and the common controls";
 }

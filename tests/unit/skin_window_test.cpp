@@ -2,6 +2,7 @@
 // under Wine: sizes, caption buttons, window shape, pixels read back from
 // window and memory DCs, and mouse behaviour through real input.
 #include <gtest/gtest.h>
+#include "res/resource.h"
 #include "skin/DlgEx.h"
 #include "skin/SkinGeometry.h"
 #include "controls/BtnEx.h"
@@ -90,6 +91,7 @@ CRect ClientRectOf(HWND hChild) {
 // init in OnInitDialog, then the steps one per posted message, then ends.
 class CSkinTestDlg : public CDlgEx {
 public:
+    CSkinTestDlg() : CDlgEx(IDD_INSTALLER_DIALOG, L"Velmora安装向导") {}
     std::function<void(CSkinTestDlg*)> init;
     std::vector<std::function<void(CSkinTestDlg*)>> steps;
     std::atomic<int> nClicked{0};
