@@ -1,8 +1,7 @@
 #include "app/InstallerApp.h"
 #include "app/InstallerDlg.h"
-#include "install/InstallWorker.h"
+#include "install/InstallRun.h"
 #include "install/SupportLog.h"
-#include "install/UpgradeManifest.h"
 #include "skin/SkinPreload.h"
 #include <commctrl.h>
 
@@ -36,21 +35,27 @@ BOOL CInstallerApp::InitInstance() {
 
     CWinApp::InitInstance();
 
-    CInstallerDlg dlg;
-    m_pMainWnd = &dlg;
-    if (dlg.DoModal() == -1) {
-        const DWORD error = ::GetLastError();
-        ReportWindowFailure(error);
-        m_nExitCode = error ? static_cast<int>(error) : 1;
+    // The run and the preloaded images outlive the dialog: the threads that
+    // work on them may still run when it has ended.
+    CInstallRun run;
+    CSkinPreload preload;
+    {
+        CInstallerDlg dlg(run, preload);
+        m_pMainWnd = &dlg;
+        if (dlg.DoModal() == -1) {
+            const DWORD error = ::GetLastError();
+            ReportWindowFailure(error);
+            m_nExitCode = error ? static_cast<int>(error) : 1;
+        }
+        m_pMainWnd = nullptr;
     }
-    EndSkinPreload();  // the images a dialog that never showed did not take
+    preload.End();  // the images a dialog that never showed did not take
 
-    // The install worker reads the dialog object and may still run: the
-    // window was closed during the download or the setup, or Finish came
-    // while the options are applied. Stop it (and the manifest query, if
-    // it still runs) and wait before the object goes; one stuck in the
-    // network past the grace time is ended with the process instead.
-    if (!EndUpgradeQuery(INSTALL_STOP_GRACE_MS) || !EndInstallWorker(INSTALL_STOP_GRACE_MS))
-        ::ExitProcess(static_cast<UINT>(m_nExitCode));
+    // The worker may still run: the window was closed during the download
+    // or the setup, or Finish came while the options are applied. Stop it
+    // (and the manifest query, if it still runs) and wait before the run
+    // goes; one stuck in the network past the grace time is ended with the
+    // process instead.
+    if (!run.End(INSTALL_STOP_GRACE_MS)) ::ExitProcess(static_cast<UINT>(m_nExitCode));
     return FALSE;
 }

@@ -1,16 +1,10 @@
 // The installer dialog's commands and its reaction to the worker's events.
 #include "app/InstallerDlg.h"
 #include "app/FolderCheck.h"
-#include "framework/afxfile.h"
 #include "framework/afxshell.h"
-#include "install/InstallWorker.h"
 #include "install/PostInstall.h"
-#include "install/ProductNames.h"
-#include "install/PackageHold.h"
 #include "install/SilentSetup.h"
-#include "install/StagingFolder.h"
 #include "install/SupportLog.h"
-#include "install/UpgradeManifest.h"
 #include "install/VendorServer.h"
 #include <shellapi.h>
 #include <cwchar>
@@ -41,8 +35,9 @@ void CInstallerDlg::OnBnClickedBrowse() {
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     const CItemIdList pidl(::SHBrowseForFolderW(&bi));
     // A folder too long for "\velmora" leaves the folder as it was.
-    if (!pidl.GetPath(szPath) || !MakeBrowsedInstallFolder(szPath, m_szInstallDir)) return;
-    SetDlgItemText(IDC_EDIT_INSTALL_DIR, m_szInstallDir);
+    wchar_t szFolder[PATH_CHARS];
+    if (!pidl.GetPath(szPath) || !MakeBrowsedInstallFolder(szPath, szFolder)) return;
+    SetDlgItemText(IDC_EDIT_INSTALL_DIR, szFolder);
 }
 
 void CInstallerDlg::OnBnClickedAutoRun() { ToggleCheck(m_chkAutoRun); }
@@ -86,7 +81,7 @@ void CInstallerDlg::OnBnClickedInstall() {
     // only a folder that passes the check reaches the setup.
     wchar_t szFolder[PATH_CHARS];
     if (m_chkAgree.GetCheck() != 1 || !ReadInstallFolder(szFolder)) return;
-    CopyWhole(m_szInstallDir, szFolder);
+    m_run.SetChoices(szFolder, m_chkAutoRun.GetCheck() == 1, m_chkTaskbar.GetCheck() == 1);
     SkinLaterPages();
     if (!StartInstallRun()) return;
 
@@ -104,38 +99,28 @@ void CInstallerDlg::OnBnClickedInstall() {
 }
 
 BOOL CInstallerDlg::StartInstallRun() {
-    // The package goes into the download folder; it must be safe to use and
-    // hold the package's name without cutting it off.
     wchar_t szFolder[PATH_CHARS];
-    if (!GetStagingFolder(szFolder) || !PrepareStagingFolder(szFolder) || !IsDirectory(szFolder) ||
-        !JoinPath(m_szDownloadFile, szFolder, VELMORA_PACKAGE_NAME)) {
+    if (!m_run.PrepareDownloadFolder(szFolder)) {
         MessageBox(szFolder, L"无法创建下载目录", MB_OK);
         return FALSE;
     }
-    DeleteLeftoverPackages(szFolder);
-    SupportLog(L"install: into %ls, start at logon %ls, taskbar shortcut %ls", m_szInstallDir,
-               m_chkAutoRun.GetCheck() == 1 ? L"on" : L"off", m_chkTaskbar.GetCheck() == 1 ? L"kept" : L"removed");
-
-    m_nDownloadPercent = 0;
     m_progress.SetPos(0);
     m_staticPercent.SetText(L"0%");
     m_staticPercent.ShowWindow(SW_SHOW);
     m_staticStatus.SetText(kDownloadingText);
     m_bRetrying = FALSE;
     m_speedMeter.Reset();
-    ::InterlockedExchange(&m_counters.nReceivedKiB, 0);
-    ::InterlockedExchange(&m_counters.nTotalKiB, 0);
     SetTimer(DOWNLOAD_STATUS_TIMER, DOWNLOAD_STATUS_PERIOD_MS, nullptr);
-    return StartInstallWorker(InstallThreadProc, this);
+    return m_run.Start(m_hWnd);
 }
 
 LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case INSTALL_NOTIFY_PROGRESS: {
         // The worker stored the value before posting; lParam is not read.
-        m_progress.SetPos(m_nDownloadPercent);
+        m_progress.SetPos(m_run.DownloadPercent());
         wchar_t szPercent[16];
-        FormatWhole(szPercent, L"%d%%", m_nDownloadPercent);
+        FormatWhole(szPercent, L"%d%%", m_run.DownloadPercent());
         m_staticPercent.SetText(szPercent);
         break;
     }
@@ -143,7 +128,7 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {
         KillTimer(DOWNLOAD_STATUS_TIMER);
         m_staticStatus.SetText(L"正在安装Velmora游戏平台...");
         m_staticPercent.ShowWindow(SW_HIDE);
-        m_nDownloadPercent = 5;
+        m_nSetupPercent = 5;
         SetTimer(SETUP_PROGRESS_TIMER, SETUP_PROGRESS_PERIOD_MS, nullptr);
         break;
     case INSTALL_NOTIFY_COMPLETE:
@@ -180,24 +165,23 @@ LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {
 
 void CInstallerDlg::OnInstallFailed(InstallFailure cause, DWORD detail) {
     // A disk's figures come from the run itself: the post follows their writing.
-    CInstallFailure failure = m_failure;
+    CInstallFailure failure = m_run.Failure();
     failure.cause = cause;
     failure.detail = detail;
     wchar_t szCode[64], szLog[PATH_CHARS], szText[COMMAND_CHARS];
     if (FormatFailureCode(failure, szCode)) SupportLog(L"install failed: %ls", szCode);
     if (!GetSupportLogPath(szLog)) szLog[0] = L'\0';
     if (!FormatFailureText(failure, szLog, szText)) FormatFailureText(CInstallFailure(), L"", szText);
-    // FAILED was the worker's last post: it ends at once, and the run's
-    // state is the dialog's again.
-    const BOOL bEnded = EndInstallWorker(INSTALL_STOP_GRACE_MS);
+    // FAILED was the worker's last post: it ends at once.
+    const BOOL bEnded = m_run.EndWorker(INSTALL_STOP_GRACE_MS);
     if (bEnded && MessageBox(szText, L"安装失败", MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) {
         SupportLog(L"install: retry");
         // A manifest query that found nothing is asked again; the partial
         // file and a package kept for its setup stay.
-        if (HasUpgradeQueryFailed()) StartUpgradeQuery(m_osvi.dwMajorVersion);
+        if (m_run.HasQueryFailed()) m_run.StartQuery();
         if (StartInstallRun()) return;
     }
-    if (bEnded) m_package.Release();
+    if (bEnded) m_run.ReleasePackage();
     OnCancel();
 }
 
@@ -210,16 +194,16 @@ void CInstallerDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != SETUP_PROGRESS_TIMER) return;
     // Simulated setup progress: 5, 8, 11, ... one step a second; the bar
     // itself stays within its range.
-    m_progress.SetPos(m_nDownloadPercent);
-    m_nDownloadPercent += 3;
+    m_progress.SetPos(m_nSetupPercent);
+    m_nSetupPercent += 3;
     SetTimer(SETUP_PROGRESS_TIMER, SETUP_PROGRESS_PERIOD_MS, nullptr);
 }
 
 void CInstallerDlg::UpdateDownloadStatus() {
     // The retry text stays until bytes flow again.
     if (m_bRetrying) return;
-    const ULONGLONG received = static_cast<ULONGLONG>(m_counters.nReceivedKiB) * 1024;
-    const ULONGLONG total = static_cast<ULONGLONG>(m_counters.nTotalKiB) * 1024;
+    const ULONGLONG received = static_cast<ULONGLONG>(m_run.Counters().nReceivedKiB) * 1024;
+    const ULONGLONG total = static_cast<ULONGLONG>(m_run.Counters().nTotalKiB) * 1024;
     m_speedMeter.Add(::GetTickCount(), received);
     ULONGLONG rate = 0;
     if (!m_speedMeter.Rate(&rate)) rate = 0;
@@ -231,9 +215,9 @@ void CInstallerDlg::UpdateDownloadStatus() {
 void CInstallerDlg::OnBnClickedFinish() {
     wchar_t szLauncher[PATH_CHARS];
     // A launcher path that does not fit would start some other program.
-    if (m_chkRunClient.GetCheck() == 1 && FormatLauncherPath(m_szInstallDir, szLauncher)) {
+    if (m_chkRunClient.GetCheck() == 1 && FormatLauncherPath(m_run.InstallDir(), szLauncher)) {
         SHELLEXECUTEINFOW sei;
-        PrepareShellExecute(&sei, m_osvi.dwMajorVersion, szLauncher, nullptr);
+        PrepareShellExecute(&sei, m_run.MajorVersion(), szLauncher, nullptr);
         if (::ShellExecuteExW(&sei) && sei.hProcess) ::CloseHandle(sei.hProcess);
     }
     OnOK();

@@ -1,14 +1,6 @@
 #include "app/InstallerDlg.h"
-#include "framework/afxfile.h"
-#include "framework/afxshell.h"
-#include "install/InstallWorker.h"
-#include "install/ProductNames.h"
 #include "install/StagingFolder.h"
-#include "install/SupportLog.h"
-#include "install/UpgradeManifest.h"
-#include "skin/SkinPreload.h"
 #include <cstdlib>
-#include <cstring>
 
 BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_WM_PAINT()
@@ -50,22 +42,12 @@ const UINT kFirstPageSkins[] = {IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,   IDB_SKIN_BA
 
 }  // namespace
 
-CInstallerDlg::CInstallerDlg(CWnd*) : CDlgEx(DialogTemplate(), kWindowTitle) {
-    StartSkinPreload(AfxGetInstanceHandle(), kFirstPageSkins, ARRAYSIZE(kFirstPageSkins));
-    m_nDownloadPercent = 0;
+CInstallerDlg::CInstallerDlg(CInstallRun& run, CSkinPreload& preload)
+    : CDlgEx(DialogTemplate(), kWindowTitle), m_run(run), m_preload(preload) {
+    m_preload.Start(AfxGetInstanceHandle(), kFirstPageSkins, ARRAYSIZE(kFirstPageSkins));
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bDrawTitle = FALSE;  // the background art is the whole caption
     m_bDrawIcon = FALSE;
-
-    memset(&m_osvi, 0, sizeof(m_osvi));
-    m_osvi.dwOSVersionInfoSize = sizeof(m_osvi);
-    ::GetVersionExW(&m_osvi);
-    StartSupportLog(m_osvi);
-
-    CopyWhole(m_szInstallDir, VELMORA_DEFAULT_FOLDER);
-
-    // An earlier installation's folder replaces the default.
-    DetectInstalledPath(m_szInstallDir);
     // The vendor's upgrade manifest and the download folder come once the
     // window shows (OnShown).
 }
@@ -88,13 +70,11 @@ void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_STATIC_PATH_ERROR, m_staticPathError);
 }
 
-namespace {
-
-HBITMAP LoadSkin(UINT nID) { return TakeSkinBitmap(AfxGetInstanceHandle(), nID); }
+HBITMAP CInstallerDlg::LoadSkin(UINT nID) { return m_preload.Take(AfxGetInstanceHandle(), nID); }
 
 // Each check box gets its own copy of the check-box skin: taking it in
 // changes the bitmap's key-colour pixels.
-void SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
+void CInstallerDlg::SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
     chk.MoveWindow(x, y, w, h, TRUE);
     CBitmap bmp;
     bmp.Attach(LoadSkin(IDB_SKIN_CHECKBOX));
@@ -102,11 +82,13 @@ void SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
 }
 
 // A button's image list copies the strip, so the bitmap goes right away.
-void SkinButton(CBtnEx& btn, UINT nID) {
+void CInstallerDlg::SkinButton(CBtnEx& btn, UINT nID) {
     CBitmap bmp;
     bmp.Attach(LoadSkin(nID));
     btn.SetImage(bmp, TRUE);
 }
+
+namespace {
 
 // A label of a later page: its colour and font height, its place, hidden.
 void PlaceHiddenLabel(CStaticEx& label, COLORREF crText, int nFontHeight, int x, int y, int w, int h) {
@@ -149,7 +131,7 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
     // EN_CHANGE runs the folder check, which shows or hides the error: an
     // earlier installation's folder may be a rejected one.
-    m_editInstallDir.SetWindowText(m_szInstallDir);
+    m_editInstallDir.SetWindowText(m_run.InstallDir());
 
     m_btnBrowse.MoveWindow(515, 277, 86, 30, TRUE);
     SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
@@ -212,7 +194,7 @@ LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
     // start slows that down. The worker takes the result once Install is
     // pressed, which cannot come before this message: when the query
     // fails, the download fails with it.
-    StartUpgradeQuery(m_osvi.dwMajorVersion);
+    m_run.StartQuery();
     // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
     // administrators can write (checked again by Install).
     wchar_t szFolder[PATH_CHARS];

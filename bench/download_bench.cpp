@@ -72,7 +72,9 @@ int wmain(int argc, wchar_t** argv) {
         DeleteFileW(path);
         int percent = 0;
         double t0 = Now();
-        const BOOL ok = DownloadPackage(url, path, sink, &percent);
+        CDownloadedFile downloaded;
+        const BOOL ok = DownloadPackage(url, path, sink, &percent, &downloaded);
+        downloaded.file.Close();
         const double seconds = Now() - t0;
         WIN32_FILE_ATTRIBUTE_DATA fa = {};
         GetFileAttributesExW(path, GetFileExInfoStandard, &fa);

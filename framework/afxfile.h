@@ -27,3 +27,14 @@ private:
 
 // TRUE when path names an existing directory.
 BOOL IsDirectory(const wchar_t* path);
+
+// Files reached through a handle rather than their name, so that nobody can
+// put another file in the name's place in between. Windows XP has neither
+// call: both then fail with ERROR_CALL_NOT_IMPLEMENTED.
+//
+// Renames the file open as hFile (which needs delete access) to newPath, a
+// full path.
+BOOL AfxRenameOpenFile(HANDLE hFile, const wchar_t* newPath, BOOL bReplace);
+// Another handle to the file open as hFile, with the given access, sharing
+// and flags; INVALID_HANDLE_VALUE when it cannot be had.
+HANDLE AfxReOpenFile(HANDLE hFile, DWORD dwAccess, DWORD dwShare, DWORD dwFlags);

@@ -42,22 +42,30 @@ BOOL IsDeviceName(const wchar_t* name) {
 }
 
 // The download's target file, opened with the Win32 calls so that every
-// write reports how much really reached the file.
+// write reports how much really reached the file. It stays open from the
+// first byte to the hand-over: others may read it meanwhile, never write,
+// rename or delete it. A link in the file's place is opened itself, never
+// followed.
 class CTargetFile {
 public:
-    // Created or truncated; others may do what share allows meanwhile. A
-    // link in the file's place is opened itself, never followed.
-    BOOL Create(const wchar_t* path, DWORD share) {
-        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        return m_file.IsValid();
+    // Created, or emptied when it is there.
+    BOOL Create(const wchar_t* path) { return Open(path, CREATE_ALWAYS); }
+    // An existing file, as it is.
+    BOOL OpenExisting(const wchar_t* path) { return Open(path, OPEN_EXISTING); }
+    BOOL IsOpenOn(const wchar_t* path) const { return m_file.IsValid() && wcscmp(path, m_szPath) == 0; }
+    // Its size; -1 when it cannot be had.
+    LONGLONG Size() const {
+        LARGE_INTEGER size = {};
+        return ::GetFileSizeEx(m_file, &size) ? size.QuadPart : -1;
     }
-    // Continues a file from offset, which must be its size; others may read.
-    BOOL OpenAt(const wchar_t* path, LONGLONG offset) {
-        m_file.Attach(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // Writes go on at the end, which must be at offset.
+    BOOL SeekEnd(LONGLONG offset) {
         LARGE_INTEGER end = {};
-        return m_file.IsValid() && ::SetFilePointerEx(m_file, end, &end, FILE_END) && end.QuadPart == offset;
+        return ::SetFilePointerEx(m_file, end, &end, FILE_END) && end.QuadPart == offset;
+    }
+    BOOL Empty() {
+        LARGE_INTEGER start = {};
+        return ::SetFilePointerEx(m_file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_file);
     }
     // A failed or short write cuts the file after the bytes that were
     // written, so that its size stays a sound resume point.
@@ -67,10 +75,41 @@ public:
         ::SetEndOfFile(m_file);
         return FALSE;
     }
-    void Close() { m_file.Close(); }
+    void Close() {
+        m_file.Close();
+        m_szPath[0] = L'\0';
+    }
+    // Gives the open file the name path, replacing what is there: through
+    // the handle, or on Windows XP by name, closed in between.
+    BOOL MoveTo(const wchar_t* path) {
+        if (AfxRenameOpenFile(m_file, path, TRUE)) return CopyWhole(m_szPath, path);
+        if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
+        wchar_t from[PATH_CHARS];
+        CopyWhole(from, m_szPath);
+        Close();
+        return ::MoveFileExW(from, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) && OpenExisting(path);
+    }
+    // The open file and its name go to pResult.
+    void HandOver(CDownloadedFile* pResult) {
+        pResult->file.Attach(m_file.Detach());
+        CopyWhole(pResult->szPath, m_szPath);
+        m_szPath[0] = L'\0';
+    }
 
 private:
+    // Reading for the hash that follows, deleting for the rename.
+    BOOL Open(const wchar_t* path, DWORD disposition) {
+        Close();
+        if (!CopyWhole(m_szPath, path)) return FALSE;
+        m_file.Attach(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (m_file.IsValid()) return TRUE;
+        m_szPath[0] = L'\0';
+        return FALSE;
+    }
+
     CHandle m_file;
+    wchar_t m_szPath[PATH_CHARS] = {};
 };
 
 // Writes the download on a thread of its own while the next reads run: a
@@ -160,13 +199,6 @@ private:
     CHandle m_hWork, m_hIdle, m_hThread;
 };
 
-LONGLONG FileSize(const wchar_t* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return -1;
-    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // One package download over its attempts.
 struct CDownload {
     const wchar_t* url;
@@ -185,6 +217,7 @@ struct CDownload {
     int status;
     LONGLONG offset, received;
     CInstallFailure failure;
+    CTargetFile file;                // open from the first byte on, over every attempt
 };
 
 NetOutcome Failed(CDownload& d, NetOutcome outcome, InstallFailure cause, DWORD detail = 0) {
@@ -274,23 +307,20 @@ BOOL IsPartialComplete(CHttpRequest& request, LONGLONG offset) {
     return request.QueryContentRange(&first, &total) && total == static_cast<ULONGLONG>(offset);
 }
 
-BOOL MovePartialOntoPackage(const CDownload& d) {
-    return ::MoveFileExW(d.szPartial, d.path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
 // Opens where a whole package from a 200 reply goes: the partial file of
-// its strong tag, or the package path itself. A partial file of another tag
-// is of no use any more and goes.
-BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d, CTargetFile& file) {
+// its strong tag, or the package path itself; the file already open there
+// is emptied. A partial file of another tag is of no use any more and goes.
+BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d) {
     wchar_t etag[kETagChars];
     wchar_t partial[PATH_CHARS] = {};
     if (!request.QueryStrongETag(etag) || !MakePartialPath(d.path, etag, partial)) etag[0] = partial[0] = L'\0';
+    const wchar_t* target = partial[0] ? partial : d.path;
+    if (d.file.IsOpenOn(target)) return d.file.Empty();
+    d.file.Close();
     if (d.szPartial[0] && wcscmp(partial, d.szPartial) != 0) ::DeleteFileW(d.szPartial);
     CopyWhole(d.szETag, etag);
     CopyWhole(d.szPartial, partial);
-    // A partial file may be read meanwhile; a package written straight to
-    // its path is nobody else's business until it is whole.
-    return partial[0] ? file.Create(partial, FILE_SHARE_READ) : file.Create(d.path, 0);
+    return d.file.Create(target);
 }
 
 // A write failed: the disk is full (or gone). The person is told how much
@@ -307,8 +337,8 @@ NetOutcome WriteFailed(CDownload& d, LONGLONG total) {
 // percent. NET_DONE when the whole package arrived; NET_TRANSIENT when the
 // connection dropped, timed out or stalled (the bytes stay for another
 // attempt); NET_PERMANENT when a write failed or the stop signal came.
-NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONGLONG offset) {
-    CFileWriter writer(file);
+NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
+    CFileWriter writer(d.file);
     if (!writer.Start()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     const CNetTimings timings = GetNetTimings();
     LONGLONG total = offset;
@@ -352,7 +382,6 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, CTargetFile& file, LONG
         }
     }
     if (!writer.Finish()) return WriteFailed(d, total);
-    file.Close();
     if (total >= static_cast<LONGLONG>(d.dwLength)) return NET_DONE;
     return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // dropped or timed out
 }
@@ -366,7 +395,7 @@ NetOutcome Attempt(CDownload& d) {
     d.received = 0;
     CHttpRequest request;
     if (!request.Open(d.url)) return Failed(d, NET_PERMANENT, FAILURE_SERVER);  // the manifest named no usable URL
-    LONGLONG offset = d.szPartial[0] ? FileSize(d.szPartial) : 0;
+    LONGLONG offset = d.szPartial[0] && d.file.IsOpenOn(d.szPartial) ? d.file.Size() : 0;
     if (offset < 0) offset = 0;
     d.offset = offset;
     if (!HasRoom(d, d.dwLength ? d.dwLength : d.extras->nExpectedSize, offset)) return NET_PERMANENT;
@@ -378,12 +407,9 @@ NetOutcome Attempt(CDownload& d) {
     int status = request.QueryStatus();
     if (offset > 0 && (status == 416 || (status == 206 && !IsRestOfPartial(request, d, offset)))) {
         d.status = status;
-        if (status == 416 && IsPartialComplete(request, offset))  // from an earlier run: moved without progress
-            return MovePartialOntoPackage(d) ? NET_DONE : Failed(d, NET_PERMANENT, FAILURE_OTHER);
+        if (status == 416 && IsPartialComplete(request, offset)) return NET_DONE;  // from an earlier run, whole
         // The partial file cannot be continued: the whole package, on the same connection.
-        CTargetFile emptied;
-        if (!emptied.Create(d.szPartial, FILE_SHARE_READ)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
-        emptied.Close();
+        if (!d.file.Empty()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
         offset = d.offset = 0;
         if (!request.Send()) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
         status = request.QueryStatus();
@@ -393,10 +419,9 @@ NetOutcome Attempt(CDownload& d) {
     if (status == 0) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // closed without a reply
     if (IsTransientStatus(status)) return Failed(d, NET_TRANSIENT, FAILURE_SERVER);
 
-    CTargetFile file;
     if (status == 206 && offset > 0) {
         if (!HasRoom(d, d.dwLength, offset)) return NET_PERMANENT;
-        if (!file.OpenAt(d.szPartial, offset)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
+        if (!d.file.SeekEnd(offset)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     } else if (status == 200) {
         DWORD length = 0;
         if (!request.QueryContentLength(&length) || length == 0)  // no package
@@ -404,17 +429,15 @@ NetOutcome Attempt(CDownload& d) {
         d.dwLength = length;
         offset = d.offset = 0;
         if (!HasRoom(d, length, 0)) return NET_PERMANENT;
-        if (!OpenFreshTarget(request, d, file)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
+        if (!OpenFreshTarget(request, d)) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     } else {
         // 404 and the rest: not a package, and asking again changes nothing.
         return Failed(d, NET_PERMANENT, FAILURE_SERVER);
     }
 
-    const NetOutcome copied = CopyBody(request, d, file, offset);
-    if (copied != NET_DONE || !d.szPartial[0]) return copied;
-    const BOOL moved = MovePartialOntoPackage(d);
-    PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
-    return moved ? NET_DONE : Failed(d, NET_PERMANENT, FAILURE_OTHER);
+    const NetOutcome copied = CopyBody(request, d, offset);
+    if (copied == NET_DONE && d.szPartial[0]) PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
+    return copied;
 }
 
 const wchar_t* OutcomeText(NetOutcome outcome) {
@@ -440,9 +463,11 @@ BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial
 }
 
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
-                     const CDownloadExtras& extras) {
-    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}};
+                     CDownloadedFile* pResult, const CDownloadExtras& extras) {
+    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
     FindPartialFile(d);
+    // An earlier run's bytes are held from here on, as new ones would be.
+    if (d.szPartial[0] && !d.file.OpenExisting(d.szPartial)) d.szETag[0] = d.szPartial[0] = L'\0';
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         const DWORD start = ::GetTickCount();
@@ -454,7 +479,16 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, i
                        ms ? static_cast<ULONGLONG>(d.received) * 1000 / ms / 1024 : 0, OutcomeText(outcome));
         else
             SupportLog(L"download: no request made");
-        if (outcome == NET_DONE) return TRUE;
+        // The complete package takes the package's name.
+        if (outcome == NET_DONE && (d.file.IsOpenOn(path) || d.file.MoveTo(path))) {
+            d.file.HandOver(pResult);
+            return TRUE;
+        }
+        if (outcome == NET_DONE) {
+            SupportLog(L"download: the package cannot take its name");
+            if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
+            return FALSE;
+        }
         if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) {
             if (extras.pFailure) *extras.pFailure = d.failure;
             return FALSE;

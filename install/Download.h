@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include "framework/BoundedText.h"
+#include "framework/afxfile.h"
 #include "install/InstallWorker.h"
 
 // TRUE when name can be a file of its own inside a folder: not empty, under
@@ -15,18 +16,30 @@ BOOL IsPlainFileName(const wchar_t* name);
 // the name is not a plain file name, or the result does not fit.
 BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]);
 
-// Downloads url to path, retrying transient faults (no connection, a drop,
+// The downloaded package as the download hands it over: the handle it was
+// written through, open since the download began to write it (or continued
+// an earlier run's bytes), with read, write and delete access while others
+// may only read; and the file's name.
+struct CDownloadedFile {
+    CHandle file;
+    wchar_t szPath[PATH_CHARS] = {};
+};
+
+// Downloads url for path, retrying transient faults (no connection, a drop,
 // a time-out, a stall, a busy server) up to DOWNLOAD_RETRIES times.
 //
 // A reply with a strong entity tag and no Content-Encoding goes to the
-// partial file named after the tag, moved onto path once complete; a
-// later attempt or run continues it with Range and If-Range. Any other
-// reply goes straight to path, afresh on every attempt. Each new whole
-// percent is stored in *pnPercent and then posted to hWndNotify as
+// partial file named after the tag beside path; a later attempt or run
+// continues it with Range and If-Range. Any other reply goes straight to
+// path, afresh on every attempt. The file is opened once for the whole
+// download and never closed in between, so that nobody else may change it
+// between two attempts; complete, it is renamed to path through its handle
+// and handed over in *pResult, still open (the caller holds it from there).
+// Each new whole percent is stored in *pnPercent and then posted to hWndNotify as
 // WM_INSTALL_NOTIFY / INSTALL_NOTIFY_PROGRESS; INSTALL_NOTIFY_RETRYING is
 // posted before a wait for another attempt and INSTALL_NOTIFY_DOWNLOADING
 // when bytes flow again. Ends early, keeping what came, once the install
-// stop signal is set. TRUE when the whole package stands at path.
+// stop signal is set. TRUE when the whole package is in *pResult.
 //
 // extras (all optional): counters the download keeps current for the
 // dialog's speed and time left; the manifest's size and installed size
@@ -45,4 +58,4 @@ struct CDownloadExtras {
     CInstallFailure* pFailure = nullptr;
 };
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
-                     const CDownloadExtras& extras = CDownloadExtras());
+                     CDownloadedFile* pResult, const CDownloadExtras& extras = CDownloadExtras());

@@ -1,19 +1,16 @@
 #include "install/InstallWorker.h"
 
-namespace {
-
-HANDLE s_hWorker = nullptr;
-
-// Where the worker is, as far as ending it goes.
-enum : LONG { WORKER_STOPPABLE, WORKER_FINISHING, WORKER_ABANDONED };
-volatile LONG s_nWorkerState = WORKER_STOPPABLE;
-
-}  // namespace
-
 HANDLE GetInstallStopEvent() {
-    // Created on first use; lives as long as the process.
-    static HANDLE s_hStop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    return s_hStop;
+    // Made by whichever thread asks first; a thread that loses the race
+    // closes its own and takes the winner's, so every waiter sees one event.
+    // It lives as long as the process.
+    static HANDLE volatile s_hStop = nullptr;
+    if (HANDLE hStop = s_hStop) return hStop;
+    const HANDLE hMade = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE hFirst = ::InterlockedCompareExchangePointer(const_cast<PVOID volatile*>(&s_hStop), hMade, nullptr);
+    if (!hFirst) return hMade;
+    if (hMade) ::CloseHandle(hMade);
+    return hFirst;
 }
 
 void RequestInstallStop() { ::SetEvent(GetInstallStopEvent()); }
@@ -24,31 +21,28 @@ BOOL PostInstallNotify(HWND hWnd, WPARAM code, LPARAM lParam) {
     return !IsInstallStopping() && ::PostMessageW(hWnd, WM_INSTALL_NOTIFY, code, lParam);
 }
 
-BOOL StartInstallWorker(LPTHREAD_START_ROUTINE proc, void* param) {
-    if (s_hWorker) return FALSE;
+BOOL CWorkerThread::Start(LPTHREAD_START_ROUTINE proc, void* param) {
+    if (m_thread.IsValid()) return FALSE;
     GetInstallStopEvent();  // exists before the worker can ask for it
-    s_nWorkerState = WORKER_STOPPABLE;
-    s_hWorker = ::CreateThread(nullptr, 0, proc, param, 0, nullptr);
-    return s_hWorker != nullptr;
+    m_nState = STOPPABLE;
+    m_thread.Attach(::CreateThread(nullptr, 0, proc, param, 0, nullptr));
+    return m_thread.IsValid();
 }
 
-BOOL EnterInstallFinishing() {
-    return ::InterlockedCompareExchange(&s_nWorkerState, WORKER_FINISHING, WORKER_STOPPABLE) == WORKER_STOPPABLE;
+BOOL CWorkerThread::EnterFinishing() {
+    return ::InterlockedCompareExchange(&m_nState, FINISHING, STOPPABLE) == STOPPABLE;
 }
 
-BOOL EndInstallWorker(DWORD dwGraceMs) {
+BOOL CWorkerThread::End(DWORD dwGraceMs) {
     RequestInstallStop();
-    if (s_hWorker) {
-        if (::WaitForSingleObject(s_hWorker, dwGraceMs) == WAIT_TIMEOUT) {
+    if (m_thread.IsValid()) {
+        if (::WaitForSingleObject(m_thread, dwGraceMs) == WAIT_TIMEOUT) {
             // Still running: give up on it unless it is finishing, which is
             // short and must not be cut off.
-            if (::InterlockedCompareExchange(&s_nWorkerState, WORKER_ABANDONED, WORKER_STOPPABLE) !=
-                WORKER_FINISHING)
-                return FALSE;
-            ::WaitForSingleObject(s_hWorker, INFINITE);
+            if (::InterlockedCompareExchange(&m_nState, ABANDONED, STOPPABLE) != FINISHING) return FALSE;
+            ::WaitForSingleObject(m_thread, INFINITE);
         }
-        ::CloseHandle(s_hWorker);
-        s_hWorker = nullptr;
+        m_thread.Close();
     }
     ::ResetEvent(GetInstallStopEvent());
     return TRUE;

@@ -1,6 +1,6 @@
 // The install worker: download, silent setup and post-install options on
 // one thread, reported to the dialog only by posted WM_INSTALL_NOTIFY
-// messages; its lifetime and its stop signal.
+// messages; its lifetime and the stop signal.
 //
 // The dialog can end while the worker still runs; from then on the worker's
 // steps stop waiting (a download ends as if the connection dropped, keeping
@@ -9,11 +9,12 @@
 // follows a successful setup (the options, the package delete) always
 // completes: the user chose those options before closing.
 //
-// The dialog starts the worker with StartInstallWorker; the application
-// calls EndInstallWorker once the dialog has ended and before it destroys
-// the dialog object, which the worker reads.
+// The run starts its worker with CWorkerThread::Start; the application ends
+// it with CWorkerThread::End once the dialog has ended and before it
+// destroys the run, which the worker reads.
 #pragma once
 #include <windows.h>
+#include "framework/afxfile.h"
 
 // Posted to the dialog window; the low word of wParam is one of the codes
 // below. lParam is the new percentage for INSTALL_NOTIFY_PROGRESS; for
@@ -58,8 +59,10 @@ inline void SetDiskFailure(CInstallFailure* pFailure, ULONGLONG nNeededBytes, UL
     if (pFailure) *pFailure = {FAILURE_DISK, 0, nNeededBytes, nFreeBytes};
 }
 
-// Manual-reset event, set by RequestInstallStop; waitable together with
-// other handles.
+// The stop signal: a manual-reset event, set by RequestInstallStop once the
+// dialog has ended; waitable together with other handles. One per process,
+// made on first use by whichever thread comes first (two threads may ask
+// at once; both get the same event).
 HANDLE GetInstallStopEvent();
 void RequestInstallStop();
 BOOL IsInstallStopping();
@@ -69,23 +72,29 @@ BOOL IsInstallStopping();
 // another window.
 BOOL PostInstallNotify(HWND hWnd, WPARAM code, LPARAM lParam);
 
-// Starts the worker: proc(param) on a new thread. One worker at a time:
-// FALSE when one was started and not ended yet, or the thread could not be
-// created.
-BOOL StartInstallWorker(LPTHREAD_START_ROUTINE proc, void* param);
+// The worker's thread and where it is, as far as ending it goes.
+class CWorkerThread {
+public:
+    // Starts proc(param) on a new thread. One worker at a time: FALSE when
+    // one was started and not ended yet, or the thread could not be created.
+    BOOL Start(LPTHREAD_START_ROUTINE proc, void* param);
+    // Called by the worker when its setup has succeeded: the rest of the run
+    // must complete even after a stop. FALSE when the application has
+    // already given up on the worker and is ending the process.
+    BOOL EnterFinishing();
+    // Requests the stop and waits for the worker. A worker in a stoppable
+    // step gets dwGraceMs to end; one that has entered its finishing part is
+    // waited for without limit. TRUE when no worker runs any more (the stop
+    // is then cleared again); FALSE when the worker did not end in time, in
+    // which case the caller must end the process at once, without destroying
+    // what the worker still reads.
+    BOOL End(DWORD dwGraceMs);
 
-// Called by the worker when its setup has succeeded: the rest of the run
-// must complete even after a stop. FALSE when the application has already
-// given up on the worker and is ending the process.
-BOOL EnterInstallFinishing();
-
-// Requests the stop and waits for the worker. A worker in a stoppable step
-// gets dwGraceMs to end; one that has entered its finishing part is waited
-// for without limit. TRUE when no worker runs any more (the stop is then
-// cleared again); FALSE when the worker did not end in time, in which case
-// the caller must end the process at once, without destroying what the
-// worker still reads.
-BOOL EndInstallWorker(DWORD dwGraceMs);
+private:
+    enum : LONG { STOPPABLE, FINISHING, ABANDONED };
+    CHandle m_thread;
+    volatile LONG m_nState = STOPPABLE;
+};
 
 // The grace the application gives a stopping worker (and the manifest
 // query). A download notices the stop between two reads and a wait before a
@@ -93,10 +102,10 @@ BOOL EndInstallWorker(DWORD dwGraceMs);
 // process then ends within about this time.
 enum { INSTALL_STOP_GRACE_MS = 1500 };
 
-// One install run over the steps of pRun: the installer dialog, whose
-// members hand their fields to the steps in install/, or in tests an object
-// with scripted steps. The worker never touches a control: it reads the
-// frozen install state and posts to the window captured at the start.
+// One install run over the steps of pRun: the run object (CInstallRun),
+// whose members hand their fields to the steps, or in tests an object with
+// scripted steps. The worker never touches a window object: it reads the
+// run's frozen choices and posts to the window captured at the start.
 // Exactly one of COMPLETE and FAILED is posted, as the last post, unless the
 // dialog ended first (then nothing is posted); FAILED carries the cause a
 // failing step left in pRun->m_failure. The package is deleted in every
@@ -112,7 +121,7 @@ DWORD RunInstallWorker(TRun* pRun) {
         !pRun->DownloadFile(pRun->m_szDownloadUrl, pRun->m_szDownloadFile) || IsInstallStopping() ||
         !pRun->RunSetup()) {
         PostInstallNotify(hWnd, MAKEWPARAM(INSTALL_NOTIFY_FAILED, pRun->m_failure.cause), pRun->m_failure.detail);
-    } else if (EnterInstallFinishing()) {
+    } else if (pRun->EnterFinishing()) {
         PostInstallNotify(hWnd, INSTALL_NOTIFY_COMPLETE, 0);
         pRun->ApplyTaskbarOption();
         pRun->ApplyAutoRunOption();

@@ -1,4 +1,4 @@
-// The downloaded package from the moment it is complete until its setup has
+// The downloaded package from the end of its download until its setup has
 // ended: under a name of its own for this run, held open so that nobody may
 // change, delete or rename it (nor its folder), and hashed through that very
 // handle, so that what was checked is what runs.
@@ -7,6 +7,7 @@
 #include "framework/BoundedText.h"
 #include "framework/afxcrypt.h"
 #include "framework/afxfile.h"
+#include "install/Download.h"
 
 // What the manifest says of the package; each fact only when given.
 struct CPackageFacts {
@@ -23,13 +24,19 @@ public:
     CHeldPackage(const CHeldPackage&) = delete;
     CHeldPackage& operator=(const CHeldPackage&) = delete;
 
-    // Moves the package at path to a name of its own beside it
+    // Takes over the downloaded package, never letting go of it: renames it
+    // through the download's own handle to a name of its own beside it
     // ("velmora-<16 hex digits>.exe": a setup an earlier run left running
-    // holds only its own), opens it for reading with writes and deletes
-    // shared with nobody, holds its folder the same way, and takes its size
-    // and SHA-256 through the handle. FALSE, holding nothing, when a step
-    // fails.
-    BOOL Hold(const wchar_t* path);
+    // holds only its own) and reopens it through that handle for reading,
+    // with writes and deletes shared with nobody (the loader cannot start a
+    // program someone holds for writing, so the write access must go). Holds
+    // its folder the same way, and takes its size and SHA-256 through the
+    // handle. Between the two handles the file could be written for a
+    // moment: when facts name no SHA-256 it is hashed through both, and
+    // *pbChanged tells of a file that changed then or no longer has its name
+    // (a system without those calls, Windows XP, renames and reopens it by
+    // name as before). FALSE, holding nothing, when a step fails.
+    BOOL Hold(CDownloadedFile& download, const CPackageFacts& facts, BOOL* pbChanged);
     // TRUE when what is held is the package facts name.
     BOOL Matches(const CPackageFacts& facts) const;
     // The held file's path; empty when nothing is held.

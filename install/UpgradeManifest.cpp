@@ -284,25 +284,6 @@ LONGLONG UnixNow() {
     return static_cast<LONGLONG>((ticks - 116444736000000000ULL) / 10000000ULL);
 }
 
-// The manifest query started with the dialog, on its own thread.
-struct CUpgradeQuery {
-    CHandle thread;
-    DWORD dwMajorVersion = 0;
-    CUpgradeInfo info;
-    BOOL bFound = FALSE;
-    CInstallFailure failure;
-};
-CUpgradeQuery s_query;
-
-DWORD WINAPI UpgradeQueryThread(LPVOID) {
-    s_query.bFound = QueryUpgrade(s_query.dwMajorVersion, &s_query.info, &s_query.failure);
-    return 0;
-}
-
-BOOL IsThreadRunning(HANDLE hThread) {
-    return hThread && ::WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;
-}
-
 }  // namespace
 
 BOOL ReadUpgradeManifest(const char* document, size_t length, CManifestFields* fields) {
@@ -390,38 +371,4 @@ BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFa
                read.package.bSha256 ? L"given" : L"not given", bSigned ? L"signature valid" : L"unsigned build");
     *info = read;
     return TRUE;
-}
-
-BOOL StartUpgradeQuery(DWORD osMajorVersion) {
-    if (IsThreadRunning(s_query.thread)) return FALSE;
-    s_query.dwMajorVersion = osMajorVersion;
-    s_query.info = CUpgradeInfo();
-    s_query.bFound = FALSE;
-    s_query.failure = CInstallFailure();
-    s_query.thread.Attach(::CreateThread(nullptr, 0, &UpgradeQueryThread, nullptr, 0, nullptr));
-    return s_query.thread.IsValid();
-}
-
-BOOL AwaitUpgradeQuery(CUpgradeInfo* info, CInstallFailure* pFailure) {
-    if (s_query.thread.IsValid()) {
-        HANDLE handles[2] = {s_query.thread, GetInstallStopEvent()};
-        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            SetInstallFailure(pFailure, FAILURE_OTHER);
-            return FALSE;
-        }
-    }
-    if (!s_query.bFound) {
-        if (pFailure) *pFailure = s_query.failure;
-        return FALSE;
-    }
-    *info = s_query.info;
-    return TRUE;
-}
-
-BOOL HasUpgradeQueryFailed() { return s_query.thread.IsValid() && !IsThreadRunning(s_query.thread) && !s_query.bFound; }
-
-BOOL EndUpgradeQuery(DWORD dwGraceMs) {
-    if (!IsThreadRunning(s_query.thread)) return TRUE;
-    RequestInstallStop();
-    return ::WaitForSingleObject(s_query.thread, dwGraceMs) == WAIT_OBJECT_0;
 }

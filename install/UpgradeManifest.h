@@ -58,16 +58,3 @@ BOOL IsSignedManifestComplete(const CUpgradeInfo& info, LONGLONG nowUnix);
 // error status or a bad or refused manifest (FAILURE_SERVER), a missing or
 // wrong signature (FAILURE_VERIFY).
 BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFailure = nullptr);
-
-// The same query on a thread of its own, so that the window never waits for
-// the server. One at a time: FALSE while an earlier one still runs.
-BOOL StartUpgradeQuery(DWORD osMajorVersion);
-// Waits for the started query to end (not at all when none was started)
-// and gives its result; FALSE, with the query's *pFailure, when it found
-// none or the stop signal came first.
-BOOL AwaitUpgradeQuery(CUpgradeInfo* info, CInstallFailure* pFailure = nullptr);
-// TRUE when a query was started and found no manifest: another may.
-BOOL HasUpgradeQueryFailed();
-// Requests the stop and waits up to dwGraceMs for a running query; FALSE
-// when it still runs, in which case the caller ends the process at once.
-BOOL EndUpgradeQuery(DWORD dwGraceMs);

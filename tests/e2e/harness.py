@@ -214,10 +214,11 @@ class Session:
                            env=self.env(env), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         return p.returncode, p.stdout.decode("utf-8", "replace")
 
-    def start_installer(self, env=None):
-        """Starts the installer; its network times run at TIME_SCALE percent
-        unless env sets VELMORA_TIME_SCALE itself (100: the real figures)."""
-        return self.start(INSTALLER, env={"VELMORA_TIME_SCALE": str(TIME_SCALE), **(env or {})})
+    def start_installer(self, env=None, program=INSTALLER):
+        """Starts the installer (or program, another build of it); its network
+        times run at TIME_SCALE percent unless env sets VELMORA_TIME_SCALE
+        itself (100: the real figures)."""
+        return self.start(program, env={"VELMORA_TIME_SCALE": str(TIME_SCALE), **(env or {})})
 
     def staging(self, *parts):
         """The folder the installer downloads the package into and runs it
@@ -427,9 +428,9 @@ class TestCase(unittest.TestCase):
         """A Session closed when the test ends, however it ends."""
         return self.enterContext(Session())
 
-    def start(self, s, env=None):
-        """Starts the installer in s and waits for its window."""
-        proc = s.start_installer(env=env)
+    def start(self, s, env=None, program=INSTALLER):
+        """Starts the installer (or program) in s and waits for its window."""
+        proc = s.start_installer(env=env, program=program)
         self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
         return proc
 

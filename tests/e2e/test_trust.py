@@ -31,6 +31,7 @@ TOOLS = os.path.join(harness.BUILD, "tests")
 CANARY = os.path.join(TOOLS, "canary.dll")
 DLL_CONTROL = os.path.join(TOOLS, "dll_control.exe")
 SWAPPER = os.path.join(TOOLS, "swapper.exe")
+NOKEY_INSTALLER = os.path.join(TOOLS, "VelmoraInstallerNoKey.exe")
 
 # What the installer imports: KnownDLLs, and comctl32 bound through the
 # manifest's side-by-side assembly.
@@ -267,17 +268,18 @@ class TrustTest(harness.TestCase):
         every_file = ("velmora.exe", "velmora-*.exe", "*.partial")
         # Every file of the download, straight to velmora.exe; the partial
         # file while the download waits after a drop, with as many other
-        # bytes: the rest then makes a package of the right size, and only
-        # its hash tells; and only the file the setup runs from, which is
-        # hashed through the handle that holds it and run by its name.
+        # bytes (the rest would make a package of the right size; the file
+        # stays held over the wait, so nothing gets in); and only the file
+        # the setup runs from, which is hashed through the handle that holds
+        # it and run by its name.
         cases = (("straight download", every_file, fake, None, {}),
                  ("partial file resumed after a drop", every_file, fake[:cut], ETAG + ".partial",
                   {"VELMORA_TIME_SCALE": "100"}),
                  ("the file the setup runs from", ("velmora-*.exe",), fake, None, {}))
-        for name, patterns, swapped_in, must_hit, env in cases:
+        for name, patterns, swapped_in, held, env in cases:
             with self.subTest(name), FaultServer(PORT) as server, harness.Session() as s:
                 self.site(server, package=genuine)
-                if must_hit:
+                if held:
                     server.script(vendor.PACKAGE_PATH, body=genuine, etag=ETAG)
                     server.script(vendor.PACKAGE_PATH, once=True, body=genuine, etag=ETAG, drop_after=cut)
                 with open(s.c_drive("fake.exe"), "wb") as f:
@@ -302,9 +304,50 @@ class TrustTest(harness.TestCase):
                 if result == "finished":
                     self.assertEqual([sha256(genuine)], images(log))
                     self.assertIn("seen velmora-", swaps, "the swapper tried the package while it ran")
-                if must_hit:
-                    self.assertIn("wrote " + must_hit, swaps)
-                    self.assertEqual("failed", result)
+                if held:
+                    # The swapper may still write over the file's old name
+                    # once it is gone; what came back after the wait is what
+                    # the server sent, so its hash never fails.
+                    self.assertIn("seen " + held, swaps)
+                    self.assertNotIn("does not match the manifest", harness.read_text(s.support_log()),
+                                     "the partial file is held over the wait")
+                self.end(s, proc, result)
+
+    @harness.long_running
+    def test_package_swapped_in_a_loop_never_runs_without_a_hash_to_tell(self):
+        # A build without a manifest key takes a manifest that names neither
+        # size nor SHA-256: only the hold keeps another file from running
+        # elevated. The swapper writes into, or moves over, every file of
+        # the download as soon and as often as it can.
+        genuine = vendor.package_bytes()
+        fake = altered(genuine)
+        patterns = ("velmora.exe", "velmora-*.exe", "*.partial")
+        for round_, etag in enumerate((None, ETAG, None, ETAG)):
+            with self.subTest(round=round_, etag=etag), FaultServer(PORT) as server, harness.Session() as s:
+                vendor.serve_manifest(server, vendor.manifest(vendor.package_url(PORT)), signature=False)
+                server.script(vendor.PACKAGE_PATH, body=genuine, **({"etag": etag} if etag else {}))
+                with open(s.c_drive("fake.exe"), "wb") as f:
+                    f.write(fake)
+                swap_log = s.c_drive("swapper.log")
+                swapper = s.start(SWAPPER, "C:\\ProgramData\\CorvaneVelmora", "C:\\fake.exe", "C:\\swapper.log",
+                                  *patterns)
+                self.assertTrue(self.wait_for(lambda: os.path.exists(swap_log)), "the swapper runs")
+                proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "1000"}, program=NOKEY_INSTALLER)
+                s.click(RES.IDC_BTN_INSTALL)
+                result = self.outcome(s)
+                harness.stop_process(swapper)
+                swaps = harness.read_text(swap_log)
+                log = harness.read_text(s.c_drive(STANDIN_LOG))
+                self.assertIn("seen ", swaps, "the swapper found the download's files")
+                self.assertIn(result, ("finished", "failed"))
+                self.assertNotIn(sha256(fake), images(log), "the swapped-in package ran")
+                if result == "finished":
+                    self.assertEqual([sha256(genuine)], images(log))
+                else:
+                    # A file changed while it passed from the download's
+                    # handle to the one that holds it is refused.
+                    self.assertIn("错误代码：E-VERIFY", "\n".join(c["text"] for c in s.tree(FAILED_TITLE)["children"]))
+                    self.assertIn("verify: the package changed while it was taken over", harness.read_text(s.support_log()))
                 self.end(s, proc, result)
 
     @harness.long_running

@@ -1,7 +1,7 @@
 // The text fetch, the manifest query and the download against the
 // scriptable fault server.
 #include "net_test.h"
-#include "app/InstallerDlg.h"
+#include "install/InstallRun.h"
 #include "install/HttpText.h"
 #include "install/InstallWorker.h"
 #include "install/UpgradeManifest.h"
@@ -83,22 +83,21 @@ TEST_F(FaultManifest, QueryStoresThePackageUrlAndTheDownloadFetchesIt) {
     ASSERT_TRUE(GetVendorServer(vendor));
     ASSERT_EQ(L"127.0.0.1:" + std::to_wstring(server.Port()), std::wstring(vendor))
         << "the runner points the installer's vendor server (VELMORA_TEST_SERVER) at the fault server";
-    CInstallerDlg dlg;
-    ASSERT_TRUE(StartUpgradeQuery(dlg.m_osvi.dwMajorVersion)) << "as the window does once it shows";
-    EXPECT_TRUE(dlg.QueryUpgradeInfo(dlg.m_szDownloadUrl));
-    EXPECT_EQ(std::wstring(url.begin(), url.end()), dlg.m_szDownloadUrl);
+    CInstallRun run;
+    ASSERT_TRUE(run.StartQuery()) << "as the window does once it shows";
+    EXPECT_TRUE(run.QueryUpgradeInfo(run.m_szDownloadUrl));
+    EXPECT_EQ(std::wstring(url.begin(), url.end()), run.m_szDownloadUrl);
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ(Head(std::string(kManifestPath) + "?versionCode=1&osVersion=" +
-                       std::to_string(dlg.m_osvi.dwMajorVersion),
+    EXPECT_EQ(Head(std::string(kManifestPath) + "?versionCode=1&osVersion=" + std::to_string(run.MajorVersion()),
                    server.Port()),
               requests[0]);
 
     CScratch scratch;
-    EXPECT_TRUE(dlg.DownloadFile(dlg.m_szDownloadUrl, scratch.Dl(L"velmora.exe").c_str()));
-    EXPECT_EQ(100, dlg.m_nDownloadPercent);
+    EXPECT_TRUE(run.DownloadFile(run.m_szDownloadUrl, scratch.Dl(L"velmora.exe").c_str()));
+    EXPECT_EQ(100, run.DownloadPercent());
     // Held under a name of this run's own until its setup has ended.
-    const std::wstring held = dlg.m_package.Path();
+    const std::wstring held = run.PackagePath();
     EXPECT_EQ(scratch.Dl(L"velmora-"), held.substr(0, scratch.Dl(L"velmora-").size()));
     EXPECT_FALSE(FileExists(scratch.Dl(L"velmora.exe")));
     EXPECT_TRUE(ReadFileBytes(held) == package);
@@ -106,7 +105,7 @@ TEST_F(FaultManifest, QueryStoresThePackageUrlAndTheDownloadFetchesIt) {
                                                 nullptr, OPEN_EXISTING, 0, nullptr))
         << "nobody may write it meanwhile";
     EXPECT_FALSE(MoveFileW(held.c_str(), scratch.Dl(L"other.exe").c_str())) << "nor rename it";
-    dlg.m_package.Release();
+    run.ReleasePackage();
     EXPECT_FALSE(FileExists(held));
 }
 
@@ -351,7 +350,7 @@ struct StopRun {
 
 DWORD WINAPI StopRunThread(LPVOID p) {
     StopRun* run = static_cast<StopRun*>(p);
-    run->result = DownloadPackage(run->url, run->path, run->hWnd, run->percent);
+    run->result = DownloadAndLetGo(run->url, run->path, run->hWnd, run->percent);
     return 0;
 }
 

@@ -21,7 +21,7 @@ namespace {
 
 DWORD Since(DWORD start) { return ::GetTickCount() - start; }
 
-// The install state and steps the worker reads from the dialog, with the
+// The install state and steps the worker reads from the run, with the
 // download step scripted: the real download is another unit and talks to
 // the network.
 class ScriptedRun {
@@ -37,6 +37,7 @@ public:
 
     explicit ScriptedRun(HWND hNotify) : m_hWnd(hNotify) {}
     HWND GetSafeHwnd() const { return m_hWnd; }
+    BOOL EnterFinishing() { return worker.EnterFinishing(); }
 
     BOOL QueryUpgradeInfo(wchar_t (&)[URL_CHARS]) { return TRUE; }
 
@@ -67,6 +68,7 @@ public:
     }
     BOOL ApplyAutoRunOption() { return ApplyAutoRunChoice(bAutoRun, m_szInstallDir); }
 
+    CWorkerThread worker;
     wchar_t m_szInstallDir[PATH_CHARS] = {};
     wchar_t m_szDownloadUrl[URL_CHARS] = {};
     wchar_t m_szDownloadFile[PATH_CHARS] = {};
@@ -113,14 +115,14 @@ protected:
         ::DeleteFileW(Ini().c_str());
     }
     void Clean() override {
-        EXPECT_TRUE(EndInstallWorker(INFINITE));
+        EXPECT_TRUE(run->worker.End(INFINITE));
         ::DeleteFileW(package.c_str());
         ::DeleteFileW(run->partialFile.c_str());
         ResetRunKeys();
         DeleteKeyTree(kUninstallKey);
     }
 
-    void Start() { ASSERT_TRUE(StartInstallWorker(&ScriptedWorker, run.get())); }
+    void Start() { ASSERT_TRUE(run->worker.Start(&ScriptedWorker, run.get())); }
     // Pumps until code arrives; fails the test after 30 s.
     void Await(WPARAM code) { ASSERT_TRUE(sink.WaitFor(code, 30000)) << "no code " << code; }
     // Runs the worker until its last post, then ends it as the application
@@ -130,7 +132,7 @@ protected:
         const DWORD start = ::GetTickCount();
         while (!sink.Has(INSTALL_NOTIFY_COMPLETE) && !sink.Has(INSTALL_NOTIFY_FAILED) && Since(start) < 30000)
             sink.Pump(20);
-        EXPECT_TRUE(EndInstallWorker(INFINITE));
+        EXPECT_TRUE(run->worker.End(INFINITE));
         sink.Pump(0);
     }
     RegValue RunValue() const { return GetValue(kRunKey, L"Velmora"); }
@@ -182,7 +184,7 @@ TEST_F(InstallWorkerOnPrefix, ClosedDuringDownloadEndsPromptlyKeepingThePartialF
     Await(INSTALL_NOTIFY_PROGRESS);
 
     // The download runs until stopped: the worker ended within the grace.
-    EXPECT_TRUE(EndInstallWorker(INSTALL_STOP_GRACE_MS));
+    EXPECT_TRUE(run->worker.End(INSTALL_STOP_GRACE_MS));
 
     sink.Pump(200);
     EXPECT_EQ(std::vector<WPARAM>{INSTALL_NOTIFY_PROGRESS}, sink.Folded()) << "nothing posted after the stop";
@@ -195,7 +197,7 @@ TEST_F(InstallWorkerOnPrefix, ClosedAsTheDownloadCompletesStartsNoSetup) {
     run->download = ScriptedRun::kDeliverAtStop;
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
-    EXPECT_TRUE(EndInstallWorker(INSTALL_STOP_GRACE_MS));
+    EXPECT_TRUE(run->worker.End(INSTALL_STOP_GRACE_MS));
 
     // A setup started by mistake would have been started before the worker
     // ended, and would still run.
@@ -212,9 +214,9 @@ TEST_F(InstallWorkerOnPrefix, DownloadDeafToTheStopIsGivenUpAfterTheGrace) {
     Start();
     Await(INSTALL_NOTIFY_PROGRESS);
 
-    EXPECT_FALSE(EndInstallWorker(300)) << "the application ends the process now";
+    EXPECT_FALSE(run->worker.End(300)) << "the application ends the process now";
     // This test must not end its process: wait the download out.
-    EXPECT_TRUE(EndInstallWorker(INFINITE));
+    EXPECT_TRUE(run->worker.End(INFINITE));
     sink.Pump(0);
     EXPECT_FALSE(sink.Has(INSTALL_NOTIFY_FAILED));
 }
@@ -228,7 +230,7 @@ TEST_F(InstallWorkerOnPrefix, ClosedDuringSetupLeavesTheSetupRunningToItsEnd) {
         ::Sleep(20);
 
     // The setup runs 2.5 s: a worker still waiting for it would outlast the grace.
-    EXPECT_TRUE(EndInstallWorker(1000));
+    EXPECT_TRUE(run->worker.End(1000));
     EXPECT_EQ(L"<none>", StandinRecord(kLog, L"done")) << "the setup is still running";
     EXPECT_TRUE(ProcessRuns(VELMORA_PACKAGE_NAME)) << "the setup is still running";
 
@@ -248,7 +250,7 @@ TEST_F(InstallWorkerOnPrefix, FinishDuringTheOptionsStillAppliesThem) {
     EXPECT_FALSE(RunValue().present) << "the options are still being applied";
     // Finish ends the dialog meanwhile: the options complete however short
     // the grace.
-    EXPECT_TRUE(EndInstallWorker(0));
+    EXPECT_TRUE(run->worker.End(0));
 
     EXPECT_EQ(L"\"" + Launcher() + L"\"", RunValue().text) << "quoted: the folder holds blanks";
     EXPECT_EQ(L"1", IniValue(Ini(), L"AppSetting", L"AutoRun"));

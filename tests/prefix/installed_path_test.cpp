@@ -1,7 +1,7 @@
 // The earlier-installation probe on the prefix's real registry, and the
 // folder the dialog proposes once a setup has registered one.
 #include "prefix_test.h"
-#include "app/InstallerDlg.h"
+#include "install/InstallRun.h"
 #include "install/InstalledPath.h"
 #include "install/SilentSetup.h"
 
@@ -57,9 +57,7 @@ TEST_F(InstalledPathOnPrefix, ConstructionProposesTheFolderTheSetupRegistered) {
     ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), SystemMajorVersion(), sink.Hwnd()));
     ASSERT_EQ(L"0", StandinRecord(log, L"done"));
 
-    // The dialog's constructor also asks the vendor server for the manifest:
-    // the runner points it at a port of this run's own that refuses.
-    CInstallerDlg next;
-    EXPECT_EQ(folder, next.m_szInstallDir);
-    EXPECT_TRUE(next.DetectInstalledPath(nullptr)) << "the registered icon file exists";
+    CInstallRun next;
+    EXPECT_EQ(folder, next.InstallDir());
+    EXPECT_TRUE(FindInstalledFolder(nullptr)) << "the registered icon file exists";
 }

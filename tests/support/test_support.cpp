@@ -36,8 +36,8 @@ bool FileExists(const std::wstring& path) {
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string out;
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return out;
     char buf[65536];
     for (DWORD n; ::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n;) out.append(buf, n);
@@ -119,6 +119,12 @@ CScratch::CScratch() {
 }
 
 CScratch::~CScratch() { RemoveTree(m_root); }
+
+BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* pnPercent,
+                      const CDownloadExtras& extras) {
+    CDownloadedFile downloaded;
+    return DownloadPackage(url, path, hWnd, pnPercent, &downloaded, extras);
+}
 
 // ---- Registry -------------------------------------------------------------------
 #ifdef _WIN64

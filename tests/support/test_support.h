@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
+#include "install/Download.h"
 #include "install/InstallWorker.h"
 #include <string>
 #include <utility>
@@ -46,6 +47,11 @@ public:
 private:
     std::wstring m_root;
 };
+
+// The download as the run makes it; the file it hands over is let go of at
+// once, as the tests look at the folder afterwards.
+BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* pnPercent,
+                      const CDownloadExtras& extras = CDownloadExtras());
 
 // ---- Registry (HKEY_LOCAL_MACHINE) -------------------------------------------
 // The Uninstall entry and the Run key as this process names them in the

@@ -171,7 +171,8 @@ TEST_F(SkinImages, NothingLoadableGivesNullAndLoadingStillWorks) {
 TEST_F(SkinImages, PreloadedImagesAreTheDecodedOnesEachGivenOnce) {
     // The same ID twice: one bitmap each (a check box changes its copy).
     const UINT ids[] = {IDB_SKIN_CLOSE, IDB_SKIN_BACKGROUND, IDB_SKIN_CHECKBOX, IDB_SKIN_CHECKBOX, IDB_TEST_NOT_IMAGE};
-    ASSERT_TRUE(StartSkinPreload(Self(), ids, ARRAYSIZE(ids)));
+    CSkinPreload preload;
+    ASSERT_TRUE(preload.Start(Self(), ids, ARRAYSIZE(ids)));
     struct { UINT id; const char* what; } takes[] = {
         {IDB_SKIN_BACKGROUND, "preloaded"}, {IDB_SKIN_CHECKBOX, "first copy"}, {IDB_SKIN_CHECKBOX, "second copy"},
         {IDB_SKIN_CHECKBOX, "a third, decoded then"}, {IDB_SKIN_INSTALL, "not preloaded: decoded then"},
@@ -179,7 +180,7 @@ TEST_F(SkinImages, PreloadedImagesAreTheDecodedOnesEachGivenOnce) {
     };
     std::vector<HBITMAP> taken;
     for (const auto& t : takes) {
-        HBITMAP h = TakeSkinBitmap(Self(), t.id), expected = LoadPngBitmap(Self(), t.id);
+        HBITMAP h = preload.Take(Self(), t.id), expected = LoadPngBitmap(Self(), t.id);
         ASSERT_NE(nullptr, h) << t.what;
         for (HBITMAP other : taken) EXPECT_NE(other, h) << t.what << ": a bitmap of its own";
         Dib got(h), want(expected);
@@ -188,9 +189,9 @@ TEST_F(SkinImages, PreloadedImagesAreTheDecodedOnesEachGivenOnce) {
         taken.push_back(h);
         ::DeleteObject(expected);
     }
-    EXPECT_EQ(nullptr, TakeSkinBitmap(Self(), IDB_TEST_NOT_IMAGE)) << "what does not decode stays null";
-    EndSkinPreload();  // deletes the close button's image, never taken
-    HBITMAP h = TakeSkinBitmap(Self(), IDB_SKIN_CLOSE);
+    EXPECT_EQ(nullptr, preload.Take(Self(), IDB_TEST_NOT_IMAGE)) << "what does not decode stays null";
+    preload.End();  // deletes the close button's image, never taken
+    HBITMAP h = preload.Take(Self(), IDB_SKIN_CLOSE);
     EXPECT_NE(nullptr, h) << "after the end, images are decoded when asked for";
     taken.push_back(h);
     for (HBITMAP b : taken) ::DeleteObject(b);
