@@ -85,7 +85,7 @@ void CInstallerDlg::OnBnClickedInstall() {
     SkinLaterPages();
     if (!StartInstallRun()) return;
 
-    GetDlgItem(IDC_GROUP_INSTALL_DIR)->ShowWindow(SW_HIDE);
+    ::ShowWindow(::GetDlgItem(m_hWnd, IDC_GROUP_INSTALL_DIR), SW_HIDE);
     m_editInstallDir.ShowWindow(SW_HIDE);
     m_btnBrowse.ShowWindow(SW_HIDE);
     m_chkAutoRun.ShowWindow(SW_HIDE);

@@ -105,7 +105,7 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 }  // namespace
 
 BOOL CInstallerDlg::OnInitDialog() {
-    CDlgEx::OnInitDialog();
+    if (!CDlgEx::OnInitDialog()) return FALSE;
     SetTitle();
 
     m_nCaptionHeight = -1;
@@ -127,7 +127,7 @@ BOOL CInstallerDlg::OnInitDialog() {
         bmp.Attach(LoadSkin(IDB_SKIN_PATH_ERROR));
         m_staticPathError.SetImage(bmp);
     }
-    GetDlgItem(IDC_GROUP_INSTALL_DIR)->MoveWindow(23, 270, 492, 38, TRUE);
+    ::MoveWindow(::GetDlgItem(m_hWnd, IDC_GROUP_INSTALL_DIR), 23, 270, 492, 38, TRUE);
     m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
     // EN_CHANGE runs the folder check, which shows or hides the error: an
     // earlier installation's folder may be a rejected one.

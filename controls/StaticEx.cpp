@@ -12,7 +12,9 @@ CArray<CString> WrapLabelText(const CString& text, int width, CFunctionRef<int(c
             line.Empty();
             continue;
         }
+        const int before = line.GetLength();
         line += c;
+        if (line.GetLength() == before) lines.MarkIncomplete();  // no memory for the character
         // A character that alone overflows the line stays there alone
         // (clipped): breaking before it again would never end.
         if (line.GetLength() > 1 && measureWidth(line) > width) {
@@ -124,6 +126,11 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
         pDC->DrawText(s, s.GetLength(), &rc, DT_CALCRECT | DT_SINGLELINE);
         return rc.Width();
     });
+    if (!lines.IsComplete()) {
+        // Out of memory for the lines: the system's own wrapping, at words.
+        pDC->DrawText(m_strText, -1, &rcArea, nFormat);
+        return 0;
+    }
     for (int i = 0; i < lines.GetSize(); ++i) {
         const CString& line = lines[i];
         if (i == 0 && m_nPrefixLen > 0 && m_nPrefixLen < line.GetLength())
@@ -139,7 +146,7 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
     GetWindowRect(&rc);
     if (rc.Height() < total) {
         rc.bottom = rc.top + total;
-        GetParent()->ScreenToClient(&rc);
+        ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
         MoveWindow(rc.left, rc.top, rc.Width(), rc.Height(), TRUE);
     }
     return 0;

@@ -10,6 +10,7 @@
 // CR is dropped, LF ends a line, and a line breaks before the character that
 // would overflow it. A character wider than the whole line stands alone on
 // its line. The last line may be empty (text ending in LF, or no text).
+// Without memory for all of it the result is incomplete (IsComplete).
 CArray<CString> WrapLabelText(const CString& text, int width, CFunctionRef<int(const CString&)> measureWidth);
 // Height that nLines lines of lineH pixels with nSpacing between them need.
 int LabelTextHeight(int nLines, int lineH, int nSpacing);

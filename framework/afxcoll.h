@@ -1,6 +1,8 @@
 // CArray: a growable array with the small part of MFC's interface this
 // program uses. It asks for memory with new (std::nothrow) and keeps what it
-// has when there is none: Add then reports FALSE instead of throwing.
+// has when there is none: Add then reports FALSE instead of throwing, and
+// the array remembers that it is incomplete, so that a function that builds
+// one and returns it can tell its caller.
 #pragma once
 #include <windows.h>
 #include <new>
@@ -15,6 +17,7 @@ public:
     CArray& operator=(const CArray& other) {
         if (this != &other) {
             RemoveAll();
+            m_bIncomplete = FALSE;
             Append(other);
         }
         return *this;
@@ -36,7 +39,10 @@ public:
 
     // FALSE, with the array as it was, when there is no memory for one more.
     BOOL Add(const TYPE& value) {
-        if (m_nSize == m_nCapacity && !Grow()) return FALSE;
+        if (m_nSize == m_nCapacity && !Grow()) {
+            m_bIncomplete = TRUE;
+            return FALSE;
+        }
         new (m_pData + m_nSize) TYPE(value);
         ++m_nSize;
         return TRUE;
@@ -48,9 +54,14 @@ public:
     void RemoveAll() {
         while (m_nSize > 0) m_pData[--m_nSize].~TYPE();
     }
+    // FALSE once an Add has failed (or MarkIncomplete said so): some of what
+    // was added is missing.
+    BOOL IsComplete() const { return !m_bIncomplete; }
+    void MarkIncomplete() { m_bIncomplete = TRUE; }
 
 private:
     BOOL Append(const CArray& other) {
+        if (!other.IsComplete()) m_bIncomplete = TRUE;
         for (const TYPE& value : other)
             if (!Add(value)) return FALSE;
         return TRUE;
@@ -72,11 +83,13 @@ private:
         std::swap(m_pData, other.m_pData);
         std::swap(m_nSize, other.m_nSize);
         std::swap(m_nCapacity, other.m_nCapacity);
+        std::swap(m_bIncomplete, other.m_bIncomplete);
     }
 
     TYPE* m_pData = nullptr;
     int m_nSize = 0;
     int m_nCapacity = 0;
+    BOOL m_bIncomplete = FALSE;
 };
 
 // A callable passed down a call, without owning it (std::function would

@@ -100,8 +100,12 @@ public:
     static CWnd* FromHandle(HWND hWnd);
 
     // Binds the object to an existing window and routes its messages
-    // through the message map; PreSubclassWindow runs first.
+    // through the message map; PreSubclassWindow runs first. FALSE, leaving
+    // the window as it was, when it cannot be bound (no window, one bound
+    // already, or no memory for it).
     BOOL SubclassWindow(HWND hWnd);
+    // Creates and subclasses a window; FALSE, with no window left, when
+    // either fails.
     BOOL CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle,
                   int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu);
     BOOL DestroyWindow();
@@ -175,7 +179,8 @@ protected:
 
 private:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
-    void Attach(HWND hWnd);
+    // Binds the object in the handle map; FALSE when the map has no room.
+    BOOL Attach(HWND hWnd);
     void Detach();
 };
 
@@ -187,9 +192,11 @@ public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
     BOOL m_bSaveAndValidate;
     CWnd* m_pDlgWnd;
+    DWORD m_dwError = 0;  // why a control could not be bound; 0 while all are
 };
 
-// Subclasses the dialog's control nIDC into rControl (once).
+// Subclasses the dialog's control nIDC into rControl (once); a control that
+// is missing or cannot be bound fails the exchange.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 
 class CDialog : public CWnd {
@@ -200,9 +207,14 @@ public:
     // Creates the dialog from its template and runs a modal loop of its
     // own, offering every message to PreTranslateMessage of the target
     // window and its ancestors before IsDialogMessage. Returns the end
-    // code, or -1 when the dialog cannot be created.
+    // code, or -1 when the dialog cannot be created (GetLastError tells why:
+    // ERROR_NOT_ENOUGH_MEMORY when the dialog or a control of it could not
+    // be bound to its object, ERROR_CONTROL_ID_NOT_FOUND for a control
+    // missing from the template).
     virtual INT_PTR DoModal();
     void EndDialog(int nResult);
+    // Binds the controls (DoDataExchange). FALSE when one cannot be bound:
+    // the dialog is then not created, and an override returns at once.
     virtual BOOL OnInitDialog();
 
 protected:
@@ -217,6 +229,7 @@ protected:
 private:
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
     BOOL m_bContinueModal = FALSE;
+    DWORD m_dwInitError = 0;  // why OnInitDialog failed
     int m_nModalResult = -1;
     DECLARE_MESSAGE_MAP()
 };

@@ -3,9 +3,26 @@
 // The executable starts at VelmoraEntry rather than in the C runtime's
 // startup code, which brings argument parsing, TLS callbacks, runtime
 // pseudo-relocation and signal emulation the installer has no use for (the
-// build checks that the executable needs no pseudo-relocation). The C
-// runtime DLL sets itself up when it is loaded; what is left is to run the
-// static constructors, and the static destructors they register at the end.
+// build checks that the executable needs no pseudo-relocation, and that it
+// starts here). The C runtime DLL sets itself up when it is loaded; what is
+// left is to align the stack, run the static constructors, and the static
+// destructors they register at the end.
+//
+// What the program therefore may not use (the build is made so that most
+// of it fails to compile or link, the rest is a rule):
+// - exceptions: -fno-exceptions; the runtime's unwinder and its terminate
+//   handler are not linked. A failed allocation gives null (afxmem.cpp).
+// - thread_local and TLS callbacks (__declspec(thread), .tls sections):
+//   nothing sets up the static TLS directory's callbacks or emulated TLS.
+// - guarded function-local statics: -fno-threadsafe-statics makes them
+//   unsafe between threads. A static shared by threads is made before the
+//   threads exist, or by a one-time initialisation of its own
+//   (InterlockedCompareExchangePointer, as GetInstallStopEvent does).
+// - runtime pseudo-relocations: data imported from a DLL by address (such
+//   as the C runtime's own atexit list); the size budget test checks.
+// - signal(), main's argc and argv, and anything else the C runtime's
+//   startup code prepares: there is none of it.
+// - more than 32 static objects with destructors (s_pfnAtExit).
 #include "framework/afxdll.h"
 #include "framework/afxwnd.h"
 
@@ -35,7 +52,15 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
 
 extern "C" void __main();  // runs the static constructors once and registers their destructors
 
-extern "C" void WINAPI VelmoraEntry() {
+// The system calls the entry with the stack aligned to 4 bytes only on
+// i386, where the compiler expects 16 (SSE spills): it realigns it here,
+// as the runtime's startup code did. On x86_64 the system keeps 16.
+#ifdef __i386__
+#define VELMORA_ALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define VELMORA_ALIGN_STACK
+#endif
+extern "C" VELMORA_ALIGN_STACK void WINAPI VelmoraEntry() {
     __main();
     STARTUPINFOW si = {};
     si.cb = sizeof(si);

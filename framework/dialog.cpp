@@ -12,24 +12,33 @@ END_MESSAGE_MAP()
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     if (message != WM_INITDIALOG) return FALSE;
     auto* pDlg = reinterpret_cast<CDialog*>(lParam);
-    pDlg->SubclassWindow(hWnd);
+    if (!pDlg->SubclassWindow(hWnd)) {
+        pDlg->m_dwInitError = ERROR_NOT_ENOUGH_MEMORY;
+        return FALSE;
+    }
     return pDlg->OnInitDialog();
 }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
-    return TRUE;
+    CDataExchange dx(this, FALSE);
+    DoDataExchange(&dx);
+    m_dwInitError = dx.m_dwError;
+    return m_dwInitError == 0;
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
     DoDataExchange(&dx);
-    return TRUE;
+    return dx.m_dwError == 0;
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (rControl.m_hWnd) return;
-    rControl.SubclassWindow(::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC));
+    if (rControl.m_hWnd || pDX->m_dwError) return;
+    const HWND hCtrl = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+    if (!hCtrl)
+        pDX->m_dwError = ERROR_CONTROL_ID_NOT_FOUND;
+    else if (!rControl.SubclassWindow(hCtrl))
+        pDX->m_dwError = ERROR_NOT_ENOUGH_MEMORY;
 }
 
 void CDialog::EndDialog(int nResult) {
@@ -41,10 +50,16 @@ INT_PTR CDialog::DoModal() {
     HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     m_nModalResult = -1;
     m_bContinueModal = TRUE;
+    m_dwInitError = 0;
     HWND hDlg = ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDHelp), hParent,
                                      &AfxDlgProc, reinterpret_cast<LPARAM>(this));
-    if (!hDlg) {
+    if (!hDlg || m_dwInitError) {
         m_bContinueModal = FALSE;
+        if (hDlg) {
+            // Destroyed by handle: the object may not be bound to it.
+            ::DestroyWindow(hDlg);
+            ::SetLastError(m_dwInitError);
+        }
         return -1;
     }
     BOOL bParentEnabled = hParent && ::IsWindowEnabled(hParent);

@@ -61,18 +61,19 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
     return nullptr;
 }
 
-void CWnd::Attach(HWND hWnd) {
-    m_hWnd = hWnd;
+BOOL CWnd::Attach(HWND hWnd) {
     const int i = s_maps.FindPermanent(hWnd);
     if (i >= 0)
         s_maps.permanent[i].pWnd = this;
-    else
-        s_maps.permanent.Add({hWnd, this});
+    else if (!s_maps.permanent.Add({hWnd, this}))
+        return FALSE;  // no memory: the window stays unbound
+    m_hWnd = hWnd;
     const int t = s_maps.FindTemp(hWnd);
     if (t >= 0) {
         delete s_maps.temp[t];
         s_maps.temp.RemoveAt(t);
     }
+    return TRUE;
 }
 
 void CWnd::Detach() {
@@ -82,8 +83,9 @@ void CWnd::Detach() {
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-    if (!hWnd || FromHandlePermanent(hWnd)) return FALSE;
-    Attach(hWnd);
+    // A window the map cannot hold is not subclassed: AfxWndProc would not
+    // find its object and it would lose its own procedure.
+    if (!hWnd || FromHandlePermanent(hWnd) || !Attach(hWnd)) return FALSE;
     PreSubclassWindow();
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
@@ -95,7 +97,9 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
     HWND hWnd = ::CreateWindowExW(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight,
                                   hWndParent, nIDorHMenu, AfxGetInstanceHandle(), nullptr);
     if (!hWnd) return FALSE;
-    return SubclassWindow(hWnd);
+    if (SubclassWindow(hWnd)) return TRUE;
+    ::DestroyWindow(hWnd);
+    return FALSE;
 }
 
 BOOL CWnd::DestroyWindow() {

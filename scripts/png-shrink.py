@@ -9,58 +9,11 @@ chunk pins it, and is dropped again afterwards.
 Usage: png-shrink.py FILE.png...
 """
 import os
-import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
-
-def chunks(data):
-    pos = 8
-    while pos < len(data):
-        length, kind = struct.unpack_from(">I4s", data, pos)
-        yield kind, data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-
-
-def chunk(kind, body):
-    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-
-
-def pixels(data):
-    """IHDR and the unfiltered rows of a non-interlaced 8-bit PNG."""
-    header = idat = b""
-    for kind, body in chunks(data):
-        if kind == b"IHDR":
-            header = body
-        elif kind == b"IDAT":
-            idat += body
-    width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", header)
-    bpp = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[color]
-    if depth != 8 or interlace:
-        raise ValueError("only 8-bit non-interlaced images")
-    raw, stride = zlib.decompress(idat), width * bpp
-    prev, rows = bytearray(stride), []
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for x in range(stride):
-            a = line[x - bpp] if x >= bpp else 0
-            b, c = prev[x], prev[x - bpp] if x >= bpp else 0
-            if kind == 1:
-                line[x] = (line[x] + a) & 255
-            elif kind == 2:
-                line[x] = (line[x] + b) & 255
-            elif kind == 3:
-                line[x] = (line[x] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
-        prev = line
-    return header, rows
+from pngfile import chunk, chunks, pixels
 
 
 def shrink(path):

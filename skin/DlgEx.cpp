@@ -18,7 +18,7 @@ CDlgEx::CDlgEx(UINT nIDTemplate, const wchar_t* pszTitle) : CDialog(nIDTemplate,
 CDlgEx::~CDlgEx() = default;
 
 BOOL CDlgEx::OnInitDialog() {
-    CDialog::OnInitDialog();
+    if (!CDialog::OnInitDialog()) return FALSE;
     ModifyStyle(WS_CAPTION | DS_MODALFRAME, WS_MINIMIZEBOX, 0);
     ModifyStyleEx(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE, 0, 0);
     RECT rcWork = {};
@@ -121,6 +121,12 @@ BOOL CDlgEx::UpdateRegion() {
         const CArray<POINT> removed = SkinCornerKeyPixels(
             rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight,
             [&dc](int x, int y) { return dc.GetPixel(x, y) == SKIN_KEY_COLOR; });
+        // Without all of the corners the shape would be wrong: the window
+        // stays a plain rectangle.
+        if (!removed.IsComplete()) {
+            ::SetWindowRgn(m_hWnd, nullptr, FALSE);
+            return FALSE;
+        }
         for (const POINT& p : removed) {
             CRgn pixel;
             pixel.CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1);
@@ -174,8 +180,14 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
     CDC src;
     src.CreateCompatibleDC(pDC);
     CSelectGuard back(&src, m_bmpBack.m_hObject);
-    for (const SkinBlit& blit : SkinBackgroundBlits(W, H, bm.bmWidth, bm.bmHeight, m_nBorder, m_nCaptionHeight,
-                                                    m_bStretch)) {
+    const CArray<SkinBlit> blits =
+        SkinBackgroundBlits(W, H, bm.bmWidth, bm.bmHeight, m_nBorder, m_nCaptionHeight, m_bStretch);
+    if (!blits.IsComplete()) {
+        // Out of memory for the pieces: the bitmap as a whole, stretched.
+        pMemDC->StretchBlt(0, 0, W, H, &src, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        return FALSE;
+    }
+    for (const SkinBlit& blit : blits) {
         if (blit.bStretch)
             pMemDC->StretchBlt(blit.x, blit.y, blit.dx, blit.dy, &src, blit.sx, blit.sy, blit.sdx, blit.sdy, SRCCOPY);
         else

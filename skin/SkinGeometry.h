@@ -20,12 +20,14 @@ struct SkinBlit {
 
 // The ordered blits that fit a bw x bh background with border b and
 // caption height c (-1: no caption strip) to a W x H window, plain or as a
-// stretched nine-slice, ending with the bottom row.
+// stretched nine-slice, ending with the bottom row. Without memory for all
+// of them the result is incomplete (IsComplete).
 CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch);
 
 // The window pixels a W x H window loses because the bw x bh background has
 // the key colour at that place of one of its 9 x 9 corner squares; isKey
 // tells whether bitmap pixel (x, y) is the key. A pixel may appear twice.
+// Without memory for all of them the result is incomplete (IsComplete).
 CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey);
 
 // Hit test of client point pt in a cx x cy client area. TRUE with *pCode

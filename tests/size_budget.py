@@ -48,6 +48,14 @@ class SizeBudgetTest(unittest.TestCase):
             symbol = re.search(r"^\s+(0x[0-9a-f]+)\s+_?VelmoraEntry(@0)?$", f.read(), re.M)
         self.assertTrue(symbol, "the map names VelmoraEntry")
         self.assertEqual(int(symbol.group(1), 16), image_base + entry)
+        # Its first instructions align the stack to 16 bytes (and esp, -16):
+        # the system gives a 32-bit program's entry 4.
+        sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+        for i in range(sections):
+            size, address, _, raw = struct.unpack_from("<IIII", data, pe + 24 + optional_size + 40 * i + 8)
+            if address <= entry < address + size:
+                code = data[raw + entry - address:raw + entry - address + 16]
+        self.assertIn(b"\x83\xe4\xf0", code[:8], "and esp, -16 at the entry")
 
     def test_no_runtime_pseudo_relocation(self):
         with open(os.path.join(BUILD, "VelmoraInstaller.map")) as f:

@@ -19,12 +19,12 @@ import signal
 import socket
 import struct
 import subprocess
+import sys
 import tempfile
 import threading
 import time
 import types
 import unittest
-import zlib
 
 BUILD = os.environ.get("VELMORA_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BUILD = os.path.abspath(BUILD)
@@ -63,6 +63,8 @@ def private_port():
 # The vendor server this process's installers ask.
 SERVER = "127.0.0.1:%d" % private_port()
 SCRIPTS = os.path.join(SOURCE, "scripts")
+sys.path.insert(0, SCRIPTS)
+import pngfile  # noqa: E402
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 # The executable as the release is built (32-bit, no test seams), kept
 # current beside the test build.
@@ -489,49 +491,18 @@ def read_bmp(path):
 def read_png(path):
     """An 8-bit RGB or RGBA non-interlaced PNG as an Image."""
     with open(path, "rb") as f:
-        data = f.read()
-    pos, idat, width, height, channels = 8, b"", 0, 0, 0
-    while pos < len(data):
-        length, kind = struct.unpack_from(">I4s", data, pos)
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", body)
-            if depth != 8 or color not in (2, 6) or interlace:
-                raise ValueError("unsupported PNG %s" % path)
-            channels = 4 if color == 6 else 3
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw, stride, prev, rows = zlib.decompress(idat), width * channels, bytearray(width * channels), []
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - channels] if i >= channels else 0
-            b, c = prev[i], prev[i - channels] if i >= channels else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        prev = line
-        rows.append([tuple(line[x * channels:(x + 1) * channels]) + ((255,) if channels == 3 else ())
-                     for x in range(width)])
-    return Image(width, height, rows)
+        header, rows = pngfile.pixels(f.read())
+    width, height, _, color = struct.unpack(">IIBB", header[:10])
+    if color not in (2, 6):
+        raise ValueError("unsupported PNG %s" % path)
+    channels = 4 if color == 6 else 3
+    return Image(width, height, [[tuple(row[x * channels:(x + 1) * channels]) + ((255,) if channels == 3 else ())
+                                  for x in range(width)] for row in rows])
 
 
 def write_png(image, path):
     """Saves an Image as an 8-bit RGB PNG (for review artifacts)."""
-    raw = b"".join(b"\x00" + bytes(c for px in row for c in px[:3]) for row in image.rows)
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", image.width, image.height, 8, 2, 0, 0, 0))
-                + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+        f.write(pngfile.write_rgb(image.width, image.height,
+                                  [bytes(c for px in row for c in px[:3]) for row in image.rows]))

@@ -64,14 +64,16 @@ class InstallerTest(harness.TestCase):
             self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
             self.assertTrue(self.wait_for(lambda: "done" not in harness.read_text(s.c_drive("velmora-standin.log"))
                                           and "start" in harness.read_text(s.c_drive("velmora-standin.log"))))
-            time.sleep(1.5)  # a tick of the simulated setup progress
-            progress = s.shot()
+            # A tick of the simulated setup progress fills the bar's start.
+            def filled(image):
+                return any(b > 150 and b > r + 40 for r, g, b, _ in (image.at(x, 336) for x in range(24, 60)))
+
+            progress = s.shot_showing(filled)
             harness.write_png(progress, os.path.join(ARTIFACTS, "progress.png"))
             c = s.controls()
             self.assertTrue(c[RES.IDC_STATIC_STATUS]["visible"])
             self.assertFalse(c[RES.IDC_STATIC_PERCENT]["visible"], "the percentage hides once the setup runs")
-            fill = [progress.at(x, 336) for x in range(24, 60)]
-            self.assertTrue(any(b > 150 and b > r + 40 for r, g, b, _ in fill), "blue fill at the bar's start")
+            self.assertTrue(filled(progress), "blue fill at the bar's start")
 
             self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
             def title_drawn(image):
@@ -222,10 +224,13 @@ class InstallerTest(harness.TestCase):
                     s.click(RES.IDC_CHK_AGREE)
                 self.assertEqual(enabled, s.controls()[RES.IDC_BTN_INSTALL]["enabled"])
         # Install pressed by a message over a rejected folder does nothing.
+        # The message is sent, so the handler has ended when command
+        # returns: a run it started would have switched the page and logged
+        # its start by then.
         s.type_text(RES.IDC_EDIT_INSTALL_DIR, 'C:\\x" /LOG="C:\\y')
-        s.command(RES.IDC_BTN_INSTALL)
-        time.sleep(1)
+        self.assertTrue(s.command(RES.IDC_BTN_INSTALL))
         self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
+        self.assertNotIn("install: into", harness.read_text(s.support_log()), "no run started")
         self.assertEqual("", harness.read_text(s.c_drive("velmora-standin.log")), "no setup ran")
         s.probe("close", harness.WINDOW_TITLE)
         self.assert_ended(proc)
@@ -268,7 +273,11 @@ class InstallerTest(harness.TestCase):
         proc = self.start(s)
         for vk in (27, 13):  # Escape, Enter
             s.key(vk)
-            time.sleep(0.3)
+            # Input is handled in order: once text typed after the key has
+            # arrived, the key has been handled too.
+            folder = "C:\\games%d" % vk
+            s.type_text(RES.IDC_EDIT_INSTALL_DIR, folder)
+            self.assertEqual(folder, s.controls()[RES.IDC_EDIT_INSTALL_DIR]["text"], "the key was handled")
             self.assertIsNone(proc.poll())
             self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
         s.click(RES.IDC_BTN_INSTALL)

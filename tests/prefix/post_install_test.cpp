@@ -81,9 +81,13 @@ TEST_F(PostInstallOnPrefix, TaskbarOptionRemovesTheShortcutOnlyWhenCleared) {
         EXPECT_EQ(!c.quickLaunchDeleted, FileExists(quickLaunchLink)) << c.major << "/" << c.box;
     }
     // Only version 6 with the box clear unpins, and it names the desktop's
-    // shortcut, not one in the taskbar's own folder.
-    ::Sleep(500);
-    EXPECT_EQ(std::vector<std::wstring>{desktopLink}, UnpinnedShortcuts(1, 5000));
+    // shortcut, not one in the taskbar's own folder. The shell started
+    // every recorder before ApplyTaskbar returned: once none runs, all have
+    // written their line.
+    for (const DWORD start = ::GetTickCount(); ProcessRuns(L"vlLauncher.exe") && ::GetTickCount() - start < 10000;)
+        ::Sleep(50);
+    ASSERT_FALSE(ProcessRuns(L"vlLauncher.exe"));
+    EXPECT_EQ(std::vector<std::wstring>{desktopLink}, UnpinnedShortcuts(1, 0));
 
     ::DeleteFileW(quickLaunchLink.c_str());
     EXPECT_TRUE(ApplyTaskbar(5, 0)) << "a missing shortcut changes nothing";

@@ -18,6 +18,12 @@ public:
         ::WaitForSingleObject(m_hThread, INFINITE);
         ::CloseHandle(m_hThread);
     }
+    // Until a whole look at the windows has begun and ended after the call:
+    // a box shown by then has been seen.
+    void AwaitFullPass() {
+        const LONG start = m_nPasses;
+        while (m_nPasses < start + 2) ::Sleep(10);
+    }
     volatile bool m_bSawBox = false;
 
 private:
@@ -25,6 +31,7 @@ private:
         auto* self = static_cast<ErrorBoxDismisser*>(p);
         while (!self->m_bStop) {
             ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(self));
+            ::InterlockedIncrement(&self->m_nPasses);
             ::Sleep(50);
         }
         return 0;
@@ -42,6 +49,7 @@ private:
     }
     HANDLE m_hThread = nullptr;
     volatile bool m_bStop = false;
+    volatile LONG m_nPasses = 0;
 };
 
 }  // namespace
@@ -102,7 +110,7 @@ TEST_F(SilentSetupOnPrefix, PackageThatCannotStartFailsAfterSetupStarted) {
     {
         ErrorBoxDismisser dismisser;
         EXPECT_FALSE(RunSetup(L"C:\\velmora"));
-        ::Sleep(500);
+        dismisser.AwaitFullPass();
         EXPECT_FALSE(dismisser.m_bSawBox) << "the shell shows no error box of its own";
     }
     sink.Pump(0);

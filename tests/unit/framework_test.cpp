@@ -5,10 +5,31 @@
 #include "framework/afxwin.h"
 #include "framework/afxcoll.h"
 #include "framework/BoundedText.h"
+#include "skin/SkinGeometry.h"
 #include "test_resource.h"
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
+// The framework asks for memory with new (std::nothrow); these tests can
+// make it get none, as a machine out of memory would. Everything else
+// (GoogleTest, the standard containers) uses the throwing forms.
 namespace {
+std::atomic<bool> s_bRefuseMemory{false};
+}  // namespace
+void* operator new(size_t cb, const std::nothrow_t&) noexcept { return s_bRefuseMemory ? nullptr : malloc(cb ? cb : 1); }
+void* operator new[](size_t cb, const std::nothrow_t&) noexcept { return s_bRefuseMemory ? nullptr : malloc(cb ? cb : 1); }
+
+namespace {
+
+// No memory for the framework while it lives.
+class CNoMemory {
+public:
+    CNoMemory() { s_bRefuseMemory = true; }
+    ~CNoMemory() { s_bRefuseMemory = false; }
+};
 
 const UINT WM_TEST_PING = WM_APP + 5;
 const UINT WM_TEST_STEP = WM_APP + 6;
@@ -227,4 +248,75 @@ TEST(FrameworkArray, KeepsObjectsThroughGrowthCopiesAndRemovals) {
     int n = 0;
     for (const CString& s : b) n += s.GetLength();
     EXPECT_EQ(9 + 90 * 2, n);
+}
+
+TEST(FrameworkOutOfMemory, ArraysTellThatTheyAreIncomplete) {
+    CArray<int> a;
+    {
+        CNoMemory none;
+        EXPECT_FALSE(a.Add(1));
+    }
+    EXPECT_TRUE(a.IsEmpty());
+    EXPECT_FALSE(a.IsComplete());
+    CArray<int> copy = a;
+    EXPECT_FALSE(copy.IsComplete()) << "a copy of an incomplete array is incomplete";
+
+    // The skin's geometry built without memory says so, and its users fall
+    // back (a plain rectangle, the background drawn whole).
+    CNoMemory none;
+    EXPECT_FALSE(SkinBackgroundBlits(622, 422, 622, 422, 1, -1, FALSE).IsComplete());
+    EXPECT_FALSE(SkinCornerKeyPixels(622, 422, 622, 422, [](int, int) { return true; }).IsComplete());
+}
+
+TEST(FrameworkOutOfMemory, AWindowTheMapCannotHoldIsNotSubclassedAndItsDialogIsNotCreated) {
+    // Windows bound until the handle map has no room left and must grow,
+    // which it cannot: that window is neither bound nor left behind.
+    std::vector<std::unique_ptr<CWnd>> bound;
+    CNoMemory none;
+    for (int i = 0; i < 4096; ++i) {
+        std::unique_ptr<CWnd> wnd(new CWnd);
+        if (!wnd->CreateEx(0, L"STATIC", L"velmora-oom-probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr)) break;
+        bound.push_back(std::move(wnd));
+    }
+    ASSERT_LT(bound.size(), 4096u) << "the map had to grow at some point";
+    size_t nProbes = 0;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM p) {
+            wchar_t title[32] = {};
+            ::GetWindowTextW(h, title, 32);
+            if (wcscmp(title, L"velmora-oom-probe") == 0) ++*reinterpret_cast<size_t*>(p);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&nProbes));
+    EXPECT_EQ(bound.size(), nProbes) << "the window that could not be bound was destroyed";
+
+    // A window of its own stays as it was: its procedure is its class's.
+    const HWND hPlain = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, hPlain);
+    const LONG_PTR procBefore = ::GetWindowLongPtrW(hPlain, GWLP_WNDPROC);
+    CWnd wrapper;
+    EXPECT_FALSE(wrapper.SubclassWindow(hPlain));
+    EXPECT_EQ(nullptr, wrapper.m_hWnd);
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hPlain));
+    EXPECT_EQ(procBefore, ::GetWindowLongPtrW(hPlain, GWLP_WNDPROC));
+    ::DestroyWindow(hPlain);
+
+    // The dialog itself cannot be bound.
+    {
+        CTestDlg dlg;
+        EXPECT_EQ(-1, dlg.DoModal());
+        EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), ::GetLastError());
+    }
+    // Room for the dialog alone: its first control cannot be bound, and the
+    // dialog is destroyed rather than shown with a control that has lost
+    // its procedure.
+    bound.pop_back();
+    {
+        CTestDlg dlg;
+        EXPECT_EQ(-1, dlg.DoModal());
+        EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), ::GetLastError());
+        EXPECT_EQ(nullptr, dlg.m_edit.m_hWnd);
+        EXPECT_EQ(nullptr, ::FindWindowW(nullptr, L"Framework test")) << "no dialog window is left";
+    }
 }
