@@ -41,9 +41,12 @@ DWORD RetryDelayMs(const CNetTimings& timings, int n, DWORD retryAfterSeconds, D
 BOOL WaitBeforeRetry(DWORD ms) { return ::WaitForSingleObject(GetInstallStopEvent(), ms) == WAIT_TIMEOUT; }
 
 DWORD RetryJitter() {
-    // A multiplicative hash of a counter that starts somewhere different in
-    // every process: enough to keep many installers from retrying in step.
-    static volatile LONG s_counter = static_cast<LONG>(::GetTickCount() ^ (::GetCurrentProcessId() << 16));
-    const DWORD x = static_cast<DWORD>(::InterlockedIncrement(&s_counter)) * 2654435761u;
+    // A multiplicative hash of a counter and what differs between processes
+    // and moments: enough to keep many installers from retrying in step.
+    // The counter starts at a constant, so that no thread has to make it
+    // (the manifest query and the worker may ask at the same time).
+    static volatile LONG s_counter = 0;
+    const DWORD seed = (::GetCurrentProcessId() << 16) ^ ::GetTickCount();
+    const DWORD x = (static_cast<DWORD>(::InterlockedIncrement(&s_counter)) + seed) * 2654435761u;
     return (x >> 16) & 1023;
 }
