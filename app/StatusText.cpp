@@ -62,6 +62,9 @@ BOOL DescribeFailure(const CInstallFailure& failure, wchar_t (&reason)[COMMAND_C
     case FAILURE_SERVER:
         ok = CopyWhole(reason, L"服务器暂时无法提供安装包，请稍后重试。") && CopyWhole(code, L"E-SRV");
         break;
+    case FAILURE_TLS:
+        ok = CopyWhole(reason, L"无法建立安全连接。") && CopyWhole(code, L"E-TLS");
+        break;
     case FAILURE_VERIFY:
         ok = CopyWhole(reason, L"安装包校验失败，可能已损坏或被篡改，请重试。") && CopyWhole(code, L"E-VERIFY");
         break;

@@ -27,13 +27,15 @@ double Now() {
 
 // Bytes read by a plain GET of url, or -1; also the size of the raw header block.
 long long BareLoop(const wchar_t* url, DWORD* headerBytes) {
-    wchar_t host[260], object[512];
-    INTERNET_PORT port = 0;
-    if (!IsHttpUrl(url) || !SplitHttpUrl(url + 7, host, object, &port)) return -1;
+    static CUrlParts parts;
+    if (!SplitUrl(url, &parts)) return -1;
     HINTERNET hInternet = InternetOpenW(L"JQV", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    HINTERNET hConnect = InternetConnectW(hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    HINTERNET hRequest = HttpOpenRequestW(hConnect, L"GET", object, L"HTTP/1.1", nullptr, nullptr,
-                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    HINTERNET hConnect =
+        InternetConnectW(hInternet, parts.szHost, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET hRequest =
+        HttpOpenRequestW(hConnect, L"GET", parts.szObject, L"HTTP/1.1", nullptr, nullptr,
+                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (parts.bSecure ? INTERNET_FLAG_SECURE : 0),
+                         0);
     long long total = -1;
     if (hRequest && HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) {
         char raw[4096];

@@ -13,7 +13,12 @@ to the build tree's disk and once to /dev/shm (memory), which separates the
 cost of the disk from that of the code. Last, curl to /dev/null: the
 server's and the loopback's own pace.
 
-    python3 bench/download_bench.py [BUILD_DIR] [--runs N] [--size BYTES]
+    python3 bench/download_bench.py [BUILD_DIR] [--runs N] [--size BYTES] [--https]
+
+With --https nginx serves TLS (a certificate of the tests' own authority,
+tests/servers/test_ca.py, trusted in a copy of the prefix made for the
+benchmark and for curl by --cacert) and everything is asked of
+https://localhost.
 
 Builds what is missing first (make build). The package goes to the Linux
 side (Z:), and nothing is kept in the Internet cache, so the Wine prefix
@@ -31,6 +36,7 @@ import sys
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "servers"))
 import nginx_server  # noqa: E402
+import test_ca  # noqa: E402
 
 
 def windows_path(path):
@@ -54,9 +60,10 @@ def run_bench(build, url, folder, env):
     return lines, figure("median DownloadFile"), figure("median bare loop"), header
 
 
-def run_curl(url, output, env):
+def run_curl(url, output, env, cacert=None):
     """MB/s of one `curl -o output` of url."""
-    out = subprocess.run(["curl", "-s", "-o", output, "-w", "%{speed_download}", url],
+    trust = ["--cacert", cacert] if cacert else []
+    out = subprocess.run(["curl", "-s", *trust, "-o", output, "-w", "%{speed_download}", url],
                          check=True, stdout=subprocess.PIPE, env=env).stdout.decode()
     return float(out.replace(",", ".")) / 1e6
 
@@ -66,6 +73,7 @@ def main():
     parser.add_argument("build", nargs="?", default=os.path.join(SOURCE, "build"))
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--size", type=int, default=100000000)
+    parser.add_argument("--https", action="store_true")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     if not shutil.which("curl"):
@@ -85,11 +93,23 @@ def main():
         targets.append(("memory (/dev/shm)", os.path.join("/dev/shm", "velmora-bench-%d" % os.getpid())))
 
     env = {k: v for k, v in os.environ.items() if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
+    tls, cacert = None, None
+    if args.https:
+        ca = test_ca.make(os.path.join(build, "tls"))
+        tls, cacert = test_ca.cert(ca, "good"), os.path.join(ca, "ca.pem")
+        # A prefix of the benchmark's own that trusts the test authority.
+        prefix = os.path.join(work, "prefix")
+        subprocess.run(["bash", os.path.join(SOURCE, "scripts", "prefix-copy.sh"),
+                        os.path.join(build, "wine", "prefix"), prefix], check=True)
+        env["VELMORA_PREFIX"] = prefix
+        subprocess.run(["bash", os.path.join(SOURCE, "scripts", "wine-run.sh"), build,
+                        os.path.join(build, "tests", "trust_ca.exe"), windows_path(os.path.join(ca, "ca.der"))],
+                       env=env, check=True)
     results = []
     header = 0
     try:
-        with nginx_server.NginxServer(root, os.path.join(work, "nginx")) as server:
-            url = "http://127.0.0.1:%d/velmora.exe" % server.port
+        with nginx_server.NginxServer(root, os.path.join(work, "nginx"), tls=tls) as server:
+            url = server.url("/velmora.exe", host="localhost" if tls else "127.0.0.1")
             for name, folder in targets:
                 os.makedirs(folder, exist_ok=True)
                 curl_file = os.path.join(folder, "curl.bin")
@@ -101,19 +121,21 @@ def main():
                     bare.append(b)
                     with contextlib.suppress(FileNotFoundError):
                         os.remove(curl_file)
-                    curl.append(run_curl(url, curl_file, env))
+                    curl.append(run_curl(url, curl_file, env, cacert))
                     lines.append("run %d  curl -o            %8.1f MB/s" % (i + 1, curl[-1]))
                     os.remove(curl_file)
                 results.append((name, lines, download, bare, curl))
-            null = [run_curl(url, "/dev/null", env) for _ in range(args.runs)]
+            null = [run_curl(url, "/dev/null", env, cacert) for _ in range(args.runs)]
     finally:
         for _, folder in targets:
             shutil.rmtree(folder, ignore_errors=True)
+        if "VELMORA_PREFIX" in env:
+            subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=dict(env, WINEPREFIX=env["VELMORA_PREFIX"]))
         shutil.rmtree(work, ignore_errors=True)
 
     median = statistics.median
-    print("package: %d bytes from nginx on 127.0.0.1, %d runs of each; MB/s = 10^6 bytes/s, medians"
-          % (args.size, args.runs))
+    print("package: %d bytes from nginx on 127.0.0.1 over %s, %d runs of each; MB/s = 10^6 bytes/s, medians"
+          % (args.size, "HTTPS" if tls else "HTTP", args.runs))
     print("reply header block %d bytes" % header)
     for name, lines, download, bare, curl in results:
         print("\nto %s:" % name)

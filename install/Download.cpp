@@ -225,6 +225,22 @@ NetOutcome Failed(CDownload& d, NetOutcome outcome, InstallFailure cause, DWORD 
     return outcome;
 }
 
+// A request that brought no reply: only the network's faults may go by
+// themselves; no safe connection, a proxy that wants a password or
+// redirects not followed would meet the next attempt too.
+NetOutcome SendFailed(CDownload& d, const CHttpRequest& request) {
+    switch (request.Fault()) {
+    case HTTP_FAULT_TLS:
+        return Failed(d, NET_PERMANENT, FAILURE_TLS);
+    case HTTP_FAULT_SERVER:
+        return Failed(d, NET_PERMANENT, FAILURE_SERVER);
+    case HTTP_FAULT_PROXY_AUTH:
+        return Failed(d, NET_PERMANENT, FAILURE_NETWORK);
+    default:
+        return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
+    }
+}
+
 // The disks must have room for the rest of the package and the
 // installation before a byte of it is downloaded.
 BOOL HasRoom(CDownload& d, ULONGLONG length, LONGLONG offset) {
@@ -394,7 +410,8 @@ NetOutcome Attempt(CDownload& d) {
     d.status = 0;
     d.received = 0;
     CHttpRequest request;
-    if (!request.Open(d.url)) return Failed(d, NET_PERMANENT, FAILURE_SERVER);  // the manifest named no usable URL
+    if (!request.Open(d.url))  // the manifest named no usable URL, or WinInet cannot start
+        return Failed(d, NET_PERMANENT, request.Fault() == HTTP_FAULT_SERVER ? FAILURE_SERVER : FAILURE_NETWORK);
     LONGLONG offset = d.szPartial[0] && d.file.IsOpenOn(d.szPartial) ? d.file.Size() : 0;
     if (offset < 0) offset = 0;
     d.offset = offset;
@@ -403,7 +420,7 @@ NetOutcome Attempt(CDownload& d) {
     if (offset > 0 && !FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset, d.szETag))
         return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     d.bAsked = TRUE;
-    if (!request.Send(offset > 0 ? range : nullptr)) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
+    if (!request.Send(offset > 0 ? range : nullptr)) return SendFailed(d, request);
     int status = request.QueryStatus();
     if (offset > 0 && (status == 416 || (status == 206 && !IsRestOfPartial(request, d, offset)))) {
         d.status = status;
@@ -411,7 +428,7 @@ NetOutcome Attempt(CDownload& d) {
         // The partial file cannot be continued: the whole package, on the same connection.
         if (!d.file.Empty()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
         offset = d.offset = 0;
-        if (!request.Send()) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
+        if (!request.Send()) return SendFailed(d, request);
         status = request.QueryStatus();
     }
     d.status = status;

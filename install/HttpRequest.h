@@ -1,5 +1,6 @@
-// The WinInet request sequence both HTTP exchanges share: the manifest text
-// fetch and the package download.
+// The WinInet request sequence both HTTP exchanges share, the manifest text
+// fetch and the package download: plain HTTP or HTTPS, redirects followed by
+// the installer itself, every cache on the way asked to revalidate.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -13,21 +14,54 @@ const DWORD kRequestHeaderBlockLength = 74;
 // The host part of a URL, port included, terminator included.
 const size_t kHostChars = 260;
 
+// The longest URL a request follows, terminator included: the manifest's
+// own are shorter (URL_CHARS), but a redirect may name a signed mirror URL,
+// which runs long.
+const size_t kUrlChars = 2048;
+
 // Longest entity tag kept, terminator included; a longer one counts as none.
 const size_t kETagChars = 128;
 
-// TRUE when url begins with "http://", letters in any case.
-BOOL IsHttpUrl(const wchar_t* url);
+// The length of url's scheme: 7 for "http://", 8 for "https://" (letters
+// in any case; *pbSecure tells which), 0 for any other.
+size_t UrlSchemeLength(const wchar_t* url, BOOL* pbSecure);
 
-// Splits what follows "http://" into the host name, the object (path and
+// Splits what follows the scheme into the host name, the object (path and
 // query without the leading "/") and the port, strictly: only printable
 // ASCII (0x21 to 0x7E), no user information ("user:pass@"), a port of 1 to
-// 65535 in digits alone (80 without a colon), a host that is not empty; a
-// fragment ("#...") is dropped. FALSE otherwise, or when a part does not fit
-// its buffer: a cut-off name would address another resource, and a blank,
-// CR or LF would reach the request as it stands.
-BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[COMMAND_CHARS],
-                  INTERNET_PORT* port);
+// 65535 in digits alone (defaultPort without a colon), a host that is not
+// empty; a fragment ("#...") is dropped. FALSE otherwise, or when a part
+// does not fit its buffer: a cut-off name would address another resource,
+// and a blank, CR or LF would reach the request as it stands.
+BOOL SplitHttpUrl(const wchar_t* rest, wchar_t (&host)[kHostChars], wchar_t (&object)[kUrlChars],
+                  INTERNET_PORT* port, INTERNET_PORT defaultPort = INTERNET_DEFAULT_HTTP_PORT);
+
+// A URL the installer takes, split: "http://" (port 80 by default) or
+// "https://" (443), then SplitHttpUrl's rules.
+struct CUrlParts {
+    BOOL bSecure = FALSE;
+    wchar_t szHost[kHostChars] = {};
+    wchar_t szObject[kUrlChars] = {};
+    INTERNET_PORT nPort = 0;
+};
+BOOL SplitUrl(const wchar_t* url, CUrlParts* parts);
+
+// The URL a redirect's Location names, from base, the URL it answered: an
+// http(s) URL as it is; "//host..." with base's scheme; "/path" on base's
+// server; any other text relative to base's path (after its last "/"). The
+// result still has to pass SplitUrl. FALSE when it does not fit.
+BOOL ResolveLocation(const wchar_t* base, const wchar_t* location, wchar_t (&url)[kUrlChars]);
+
+// Statuses that send the request on to another URL: 301, 302, 303, 307, 308.
+BOOL IsRedirectStatus(int status);
+
+// The most redirects one request follows; one more is a server fault.
+const int kMaxRedirects = 5;
+
+// WinInet's errors of a TLS connection that could not be made safely: a
+// certificate it does not trust (unknown issuer, wrong name, expired,
+// revoked) or a handshake the system cannot make.
+BOOL IsTlsError(DWORD error);
 
 // The first byte and the total length of a Content-Range value: "bytes
 // FIRST-LAST/TOTAL", or "bytes */TOTAL" of a 416 reply, which gives
@@ -39,6 +73,15 @@ BOOL ReadContentRange(const wchar_t* value, ULONGLONG* first, ULONGLONG* total);
 // does not fit.
 BOOL ParseStrongETag(const wchar_t* value, wchar_t (&etag)[kETagChars]);
 
+// Why a request did not bring a reply.
+enum HttpFault {
+    HTTP_FAULT_NONE,
+    HTTP_FAULT_NETWORK,     // no connection, a drop, a time-out
+    HTTP_FAULT_PROXY_AUTH,  // a proxy on the way wants a password (407), which the installer has not
+    HTTP_FAULT_TLS,         // no safe connection (IsTlsError), or a redirect from HTTPS to plain HTTP
+    HTTP_FAULT_SERVER,      // a URL the installer does not take, or redirects it does not follow
+};
+
 // One GET with the installer's agent and header block, on a session with
 // the installer's time-outs. The handles are closed in the order request,
 // connection, Internet handle when the object ends or Close is called.
@@ -49,13 +92,20 @@ public:
     CHttpRequest(const CHttpRequest&) = delete;
     CHttpRequest& operator=(const CHttpRequest&) = delete;
 
-    // Scheme check, strict URL split, session and connection. FALSE when the
-    // URL is not one the installer takes, or WinInet cannot start.
+    // Scheme check, strict URL split (SplitUrl), session and connection.
+    // FALSE when the URL is not one the installer takes (HTTP_FAULT_SERVER),
+    // or WinInet cannot start (HTTP_FAULT_NETWORK).
     BOOL Open(const wchar_t* url);
     // Sends the GET, with more header lines ("Name: value\r\n...") when
-    // given, on the connection of the earlier ones. FALSE when no reply
-    // header came back (refused, dropped, timed out).
+    // given, on the connection of the earlier ones, and follows redirects
+    // (up to kMaxRedirects, each hop sent the same lines, never from HTTPS
+    // to HTTP, each logged): the reply is the last one. FALSE, with Fault()
+    // telling why, when no reply header came back (refused, dropped, timed
+    // out, no safe connection) or a redirect was not followed.
     BOOL Send(const wchar_t* headerLines = nullptr);
+    HttpFault Fault() const { return m_fault; }
+    // The URL the reply came from, after the redirects.
+    const wchar_t* Url() const { return m_szUrl; }
 
     // The reply's status; 0 when it has none (the server closed first).
     int QueryStatus();
@@ -79,8 +129,16 @@ public:
     void Close();
 
 private:
+    // A connection to parts' server, on the session.
+    BOOL Connect(const CUrlParts& parts);
+    // One GET on the connection: its reply's header has come.
+    BOOL SendOnce(const wchar_t* headerLines);
+    BOOL Fail(HttpFault fault);
+
     HINTERNET m_hInternet = nullptr;
     HINTERNET m_hConnect = nullptr;
     HINTERNET m_hRequest = nullptr;
-    wchar_t m_szObject[COMMAND_CHARS] = {};
+    wchar_t m_szUrl[kUrlChars] = {};
+    CUrlParts m_parts;
+    HttpFault m_fault = HTTP_FAULT_NONE;
 };

@@ -7,9 +7,17 @@ namespace {
 
 BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* result) {
     CHttpRequest request;
-    if (!request.Open(url)) return FALSE;  // not a URL the installer takes
+    if (!request.Open(url)) {  // not a URL the installer takes, or no WinInet
+        result->fault = request.Fault();
+        return FALSE;
+    }
+    if (!request.Send()) {
+        // Only a network's fault may go by itself.
+        result->fault = request.Fault();
+        result->outcome = result->fault == HTTP_FAULT_NETWORK ? NET_TRANSIENT : NET_PERMANENT;
+        return FALSE;
+    }
     result->outcome = NET_TRANSIENT;
-    if (!request.Send()) return FALSE;
     result->status = request.QueryStatus();
     result->retryAfterSeconds = request.QueryRetryAfter();
     if (result->status == 0) return FALSE;  // the server closed without a reply

@@ -1,7 +1,8 @@
 // Fetching a small resource (the upgrade manifest and its signature) over
-// plain HTTP.
+// HTTP or HTTPS.
 #pragma once
 #include <windows.h>
+#include "install/HttpRequest.h"
 #include "install/NetPolicy.h"
 
 // Size of the text buffer HttpGetText fills, terminator included.
@@ -14,9 +15,11 @@ struct CHttpOutcome {
     NetOutcome outcome = NET_PERMANENT;
     int status = 0;              // the reply's status, 0 without a reply
     DWORD retryAfterSeconds = 0;
+    HttpFault fault = HTTP_FAULT_NONE;  // why there was no reply
 };
 
-// GETs url ("http://host[:port]/object") into body (*pcb bytes). TRUE when
+// GETs url ("http(s)://host[:port]/object", redirects followed) into body
+// (*pcb bytes). TRUE when
 // the reply had a status other than 404, a Content-Length, and its whole
 // body of at most kHttpBodyBytes bytes. *pOutcome (when given) tells whether
 // another attempt may fare better: no reply, a drop, a time-out or a busy

@@ -41,6 +41,7 @@ enum InstallFailure : WORD {
     FAILURE_DISK = 4,     // too little space, or a write failed: the bytes needed and free
     FAILURE_UAC = 5,      // the elevation prompt was refused
     FAILURE_SETUP = 6,    // the setup ended with a failure; detail: its exit code
+    FAILURE_TLS = 7,      // no safe connection: a certificate not trusted, or HTTPS redirected to HTTP
 };
 
 struct CInstallFailure {

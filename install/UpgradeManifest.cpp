@@ -251,9 +251,21 @@ private:
     CManifestFields m_fields;
 };
 
+// Why a manifest exchange that ended without the manifest failed: no safe
+// connection; no reply, one cut short, or a proxy that wants a password, the
+// network's fault; an error status, a reply without its length or redirects
+// not followed, the server's.
+InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
+    if (outcome.fault == HTTP_FAULT_TLS) return FAILURE_TLS;
+    if (outcome.fault == HTTP_FAULT_SERVER) return FAILURE_SERVER;
+    if (outcome.fault == HTTP_FAULT_PROXY_AUTH) return FAILURE_NETWORK;
+    const BOOL bNetwork = outcome.status == 0 || (outcome.outcome == NET_TRANSIENT && outcome.status < 300);
+    return bNetwork ? FAILURE_NETWORK : FAILURE_SERVER;
+}
+
 // The bytes of a manifest reply and, in a build with a key, of its
 // signature; each with the retry rule. FALSE when either cannot be had,
-// with the reason: no reply at all, or the server's error.
+// with the reason (ManifestFailure).
 BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CInstallFailure* pFailure) {
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
@@ -264,10 +276,7 @@ BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* p
         if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES) {
             if (fetched && outcome.status == 200) return TRUE;
             SupportLog(L"manifest: %ls: status %d", url, outcome.status);
-            // No reply, or one cut short, is the network's fault; an error
-            // status or a reply without its length the server's.
-            const BOOL bNetwork = outcome.status == 0 || (outcome.outcome == NET_TRANSIENT && outcome.status < 300);
-            SetInstallFailure(pFailure, bNetwork ? FAILURE_NETWORK : FAILURE_SERVER);
+            SetInstallFailure(pFailure, ManifestFailure(outcome));
             return FALSE;
         }
         if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) {
@@ -310,12 +319,9 @@ BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info) {
     wchar_t text[URL_CHARS];
     const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, fields.szUrl, -1, text, URL_CHARS);
     if (cch <= 1) return FALSE;  // empty, or would be cut off
-    wchar_t host[kHostChars], object[COMMAND_CHARS];
-    INTERNET_PORT port = 0;
+    CUrlParts parts;
     CUpgradeInfo read;
-    if (!IsHttpUrl(text) || !SplitHttpUrl(text + 7, host, object, &port) ||
-        !CopyWhole(read.szUrl, text, wcscspn(text, L"#")))
-        return FALSE;
+    if (!SplitUrl(text, &parts) || !CopyWhole(read.szUrl, text, wcscspn(text, L"#"))) return FALSE;
     read.package = fields.package;
     read.bInstalledSize = fields.bInstalledSize;
     read.nInstalledSize = fields.nInstalledSize;
@@ -348,8 +354,8 @@ BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFa
         if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path)) return FALSE;
         CInstallFailure sigFailure;
         const BOOL fetched = FetchWithRetries(sigRequest, signature, &cbSignature, &sigFailure);
-        if (!fetched && sigFailure.cause == FAILURE_NETWORK) {
-            SetInstallFailure(pFailure, FAILURE_NETWORK);
+        if (!fetched && (sigFailure.cause == FAILURE_NETWORK || sigFailure.cause == FAILURE_TLS)) {
+            SetInstallFailure(pFailure, sigFailure.cause);
             return FALSE;
         }
         if (!fetched ||

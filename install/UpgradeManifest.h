@@ -41,7 +41,8 @@ struct CUpgradeInfo {
 // From the decoded reply text to the upgrade information: the text goes
 // through code page 936 to the checks above, and the URL comes back from it
 // without its fragment. FALSE, with info untouched, when a check fails, the
-// URL does not fit whole, or it is not a strict http:// URL (SplitHttpUrl).
+// URL does not fit whole, or it is not a strict http:// or https:// URL
+// (SplitUrl).
 BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info);
 
 // A signed manifest's own conditions: it names the package's size and
@@ -54,7 +55,8 @@ BOOL IsSignedManifestComplete(const CUpgradeInfo& info, LONGLONG nowUnix);
 // the exact manifest bytes, and takes the manifest only when it is valid and
 // the manifest complete. FALSE, with info untouched, when the request or a
 // check fails, or the install stop signal ends a wait.
-// *pFailure (when given) says why: no connection (FAILURE_NETWORK), an
-// error status or a bad or refused manifest (FAILURE_SERVER), a missing or
-// wrong signature (FAILURE_VERIFY).
+// *pFailure (when given) says why: no connection (FAILURE_NETWORK), no safe
+// one (FAILURE_TLS), an error status, redirects not followed or a bad or
+// refused manifest (FAILURE_SERVER), a missing or wrong signature
+// (FAILURE_VERIFY).
 BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFailure = nullptr);

@@ -5,7 +5,8 @@
 
 enum { SERVER_CHARS = 128 };
 
-// The vendor server's host[:port]. A test build takes VELMORA_TEST_SERVER
+// The vendor server: host[:port], asked over plain HTTP, or
+// https://host[:port]. A test build takes VELMORA_TEST_SERVER
 // instead when it is set, so that tests running side by side each ask a
 // server of their own; the release always asks the compiled-in one.
 BOOL GetVendorServer(wchar_t (&server)[SERVER_CHARS]);

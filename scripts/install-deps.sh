@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick squid
   fonts-wqy-microhei rapidjson-dev googletest
   python3 nginx-light file openssl zopfli osslsigncode
 )

@@ -16,10 +16,16 @@ if [ $# -lt 2 ] || [ $# -gt 3 ]; then
 fi
 package=$1 url=$2 key=${3:-}
 [ -f "$package" ] || { echo "publish-manifest: no package $package" >&2; exit 1; }
+# The installer takes printable ASCII only, without user information;
+# https:// is better wherever the server can have it.
 case "$url" in
-  http://*) ;;
-  *) echo "publish-manifest: the installer fetches http:// URLs only: $url" >&2; exit 1 ;;
+  http://* | https://*) ;;
+  *) echo "publish-manifest: the installer fetches http:// and https:// URLs only: $url" >&2; exit 1 ;;
 esac
+if ! printf '%s' "$url" | LC_ALL=C grep -qx '[!-~]*' || printf '%s' "${url#*://}" | cut -d/ -f1 | grep -q '@'; then
+  echo "publish-manifest: the installer takes printable ASCII without user information: $url" >&2
+  exit 1
+fi
 size=$(stat -c %s "$package")
 sha256=$(sha256sum "$package" | cut -d' ' -f1)
 expires=$(( $(date +%s) + 86400 * ${VELMORA_EXPIRES_DAYS:-30} ))

@@ -70,6 +70,7 @@ INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 # current beside the test build.
 RELEASE_INSTALLER = os.path.join(BUILD, "release-size", "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
+TRUST_CA = os.path.join(BUILD, "tests", "trust_ca.exe")
 
 # The installer's network times in the tests, in percent of the real ones:
 # back-offs of 0.1 to 1.6 s, a 3-second receive time-out.
@@ -108,6 +109,14 @@ def hklm_software(path, view32=True):
     creates as a decoy."""
     wow = (test_arch() == "x86_64") == view32
     return "HKLM\\SOFTWARE\\" + ("Wow6432Node\\" if wow else "") + path
+
+
+def test_ca_folder():
+    """The tests' own certificate authority and server certificates
+    (tests/servers/test_ca.py), made on first use for the whole build."""
+    sys.path.insert(0, os.path.join(SOURCE, "tests", "servers"))
+    import test_ca
+    return test_ca.make(os.path.join(BUILD, "tls"))
 
 
 def server_port():
@@ -226,6 +235,12 @@ class Session:
         """The folder the installer downloads the package into and runs it
         from: %ProgramData%\\CorvaneVelmora."""
         return self.c_drive("ProgramData", "CorvaneVelmora", *parts)
+
+    def trust_test_ca(self):
+        """Makes the tests' own certificate authority (test_ca) trusted in this
+        session's prefix, and only there; True when it is."""
+        ca = os.path.join(test_ca_folder(), "ca.der")
+        return self.run(TRUST_CA, "Z:" + ca.replace("/", "\\"))[0] == 0
 
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major

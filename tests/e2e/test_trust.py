@@ -4,7 +4,6 @@ the published one, a process overwriting the package while it downloads and
 runs, manifests that are not the vendor's, and a link in place of the
 staging folder."""
 import contextlib
-import hashlib
 import json
 import os
 import re
@@ -46,23 +45,6 @@ PLANTING_NAMES = {n + ".dll" for n in ("version", "uxtheme", "dwmapi", "cryptbas
 # The installer at C:\dl, as if in a Downloads folder, with Wine's loader
 # trace on its standard error.
 TRACED_INSTALLER = ("cmd", "/c", "set WINEDEBUG=-all,+pid,+loaddll&& C:\\dl\\VelmoraInstaller.exe")
-
-
-def sha256(data):
-    return hashlib.sha256(data).hexdigest()
-
-
-def images(log):
-    """The SHA-256 of each setup that ran, from the stand-in's log."""
-    return re.findall(r"^image ([0-9a-f]{64})\s*$", log, re.M)
-
-
-def altered(package):
-    """package with its DOS stub text changed: as long, as runnable, and
-    another SHA-256."""
-    stub = b"This program cannot be run in DOS mode"
-    assert stub in package
-    return package.replace(stub, stub.replace(b"cannot", b"CANNOT"), 1)
 
 
 def imported_dlls(exe):
@@ -238,7 +220,7 @@ class TrustTest(harness.TestCase):
     def test_only_the_package_the_manifest_names_runs(self):
         genuine = vendor.package_bytes()
         cases = (("genuine", genuine), ("bytes appended", genuine + b"\0" * 4096),
-                 ("same size, other bytes", altered(genuine)))
+                 ("same size, other bytes", vendor.altered(genuine)))
         for name, served in cases:
             with self.subTest(name), FaultServer(PORT) as server, harness.Session() as s:
                 document = self.site(server, package=genuine)
@@ -250,7 +232,7 @@ class TrustTest(harness.TestCase):
                 self.assertTrue(self.package_requests(server), "the package was downloaded")
                 if served is genuine:
                     self.assertEqual("finished", result)
-                    self.assertEqual([json.loads(document)["result"]["sha256"]], images(log))
+                    self.assertEqual([json.loads(document)["result"]["sha256"]], vendor.images(log))
                     self.assertIn("done 0", log)
                 else:
                     self.assertEqual("failed", result)
@@ -264,7 +246,7 @@ class TrustTest(harness.TestCase):
     def test_package_overwritten_while_it_downloads_and_runs_never_runs(self):
         genuine = vendor.package_bytes()
         cut = len(genuine) // 3
-        fake = altered(genuine)
+        fake = vendor.altered(genuine)
         every_file = ("velmora.exe", "velmora-*.exe", "*.partial")
         # Every file of the download, straight to velmora.exe; the partial
         # file while the download waits after a drop, with as many other
@@ -300,9 +282,9 @@ class TrustTest(harness.TestCase):
                     file=sys.stderr)
                 self.assertIn(result, ("finished", "failed"))
                 self.assertIn("seen ", swaps, "the swapper found the download's files")
-                self.assertEqual([], [i for i in images(log) if i != sha256(genuine)], "another package ran")
+                self.assertEqual([], [i for i in vendor.images(log) if i != vendor.sha256(genuine)], "another package ran")
                 if result == "finished":
-                    self.assertEqual([sha256(genuine)], images(log))
+                    self.assertEqual([vendor.sha256(genuine)], vendor.images(log))
                     self.assertIn("seen velmora-", swaps, "the swapper tried the package while it ran")
                 if held:
                     # The swapper may still write over the file's old name
@@ -320,7 +302,7 @@ class TrustTest(harness.TestCase):
         # elevated. The swapper writes into, or moves over, every file of
         # the download as soon and as often as it can.
         genuine = vendor.package_bytes()
-        fake = altered(genuine)
+        fake = vendor.altered(genuine)
         patterns = ("velmora.exe", "velmora-*.exe", "*.partial")
         for round_, etag in enumerate((None, ETAG, None, ETAG)):
             with self.subTest(round=round_, etag=etag), FaultServer(PORT) as server, harness.Session() as s:
@@ -340,9 +322,9 @@ class TrustTest(harness.TestCase):
                 log = harness.read_text(s.c_drive(STANDIN_LOG))
                 self.assertIn("seen ", swaps, "the swapper found the download's files")
                 self.assertIn(result, ("finished", "failed"))
-                self.assertNotIn(sha256(fake), images(log), "the swapped-in package ran")
+                self.assertNotIn(vendor.sha256(fake), vendor.images(log), "the swapped-in package ran")
                 if result == "finished":
-                    self.assertEqual([sha256(genuine)], images(log))
+                    self.assertEqual([vendor.sha256(genuine)], vendor.images(log))
                 else:
                     # A file changed while it passed from the download's
                     # handle to the one that holds it is refused.

@@ -16,7 +16,10 @@ REPLY = b'{"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"htt
 
 
 def expected_request(os_major, path=MANIFEST, port=None):
+    # Every cache on the way is asked to check with the server.
     return ("GET %s?versionCode=1&osVersion=%d HTTP/1.1\r\n"
+            "Cache-Control: no-cache\r\n"
+            "Pragma: no-cache\r\n"
             "Host: 127.0.0.1:%d\r\n"
             "User-Agent: JQV\r\n"
             "Accept-Language: zh-cn\r\n"

@@ -7,6 +7,7 @@ the real package's contract.
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -69,17 +70,36 @@ def package_bytes():
         return f.read()
 
 
-def make_site(root, port):
-    """Writes the site's files under root for a server on 127.0.0.1:port: the
-    package, the licence page, and the manifest with its signature as the
-    vendor's tooling publishes them."""
+def altered(package):
+    """package with its DOS stub text changed: as long, as runnable, and
+    another SHA-256 (another release, or a forged one)."""
+    stub = b"This program cannot be run in DOS mode"
+    assert stub in package
+    return package.replace(stub, stub.replace(b"cannot", b"CANNOT"), 1)
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def images(log):
+    """The SHA-256 of each setup that ran, from the stand-in's log."""
+    return re.findall(r"^image ([0-9a-f]{64})\s*$", log, re.M)
+
+
+def make_site(root, port, base=None):
+    """Writes the site's files under root for a server on 127.0.0.1:port (or
+    at base, such as "https://localhost:PORT"): the package, the licence
+    page, and the manifest with its signature as the vendor's tooling
+    publishes them."""
     package = os.path.join(root, PACKAGE_PATH.lstrip("/"))
     os.makedirs(os.path.dirname(package), exist_ok=True)
     shutil.copyfile(STANDIN_SETUP, package)
     manifest_dir = os.path.join(root, os.path.dirname(MANIFEST_PATH.lstrip("/")))
     os.makedirs(manifest_dir, exist_ok=True)
-    subprocess.run(["bash", os.path.join(harness.SCRIPTS, "publish-manifest.sh"), package, package_url(port),
-                    SIGNING_KEY], cwd=manifest_dir, check=True, stdout=subprocess.DEVNULL)
+    url = base + PACKAGE_PATH if base else package_url(port)
+    subprocess.run(["bash", os.path.join(harness.SCRIPTS, "publish-manifest.sh"), package, url, SIGNING_KEY],
+                   cwd=manifest_dir, check=True, stdout=subprocess.DEVNULL)
     license_path = os.path.join(root, LICENSE_PATH.lstrip("/"))
     with open(license_path, "wb") as f:
         f.write(LICENSE_HTML.encode("utf-8"))

@@ -11,10 +11,12 @@
 #include <vector>
 
 // What WinInet under Wine puts on the wire for the installer's requests:
-// the agent, then the fixed header block (Wine drops the blank before its
-// first line end).
+// the lines the installer adds (extra, then the two that ask every cache to
+// check with the server), the agent, then the fixed header block (Wine
+// drops the blank before its first line end).
 inline std::string Head(const std::string& target, int port, const std::string& extra = std::string()) {
-    return "GET " + target + " HTTP/1.1\r\n" + extra + "Host: 127.0.0.1:" + std::to_string(port) +
+    return "GET " + target + " HTTP/1.1\r\n" + extra + "Cache-Control: no-cache\r\nPragma: no-cache\r\n" +
+           "Host: 127.0.0.1:" + std::to_string(port) +
            "\r\nUser-Agent: JQV\r\nAccept-Language: zh-cn\r\n"
            "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
 }

@@ -24,6 +24,11 @@ one), throttle=BYTES,SECONDS, once=1 (a one-shot reply, used by the next
 request for the path before the standing one). A Range request with an
 If-Range other than the quoted etag gets the whole body with 200.
 
+With a certificate (tls=(CERT, KEY), or set_certificate later) it speaks
+HTTPS instead, TLS 1.3 only with tls_13_only; a client that refuses the
+certificate, or cannot speak the version, ends the handshake and nothing is
+served.
+
 Command line: fault_server.py [--port N] [--lifetime SECONDS]; prints
 "ready PORT" once it listens and ends by itself after the lifetime.
 """
@@ -31,6 +36,7 @@ import argparse
 import json
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -104,8 +110,11 @@ def parse_range(value):
 
 
 class FaultServer:
-    def __init__(self, port=0):
+    def __init__(self, port=0, tls=None, tls_13_only=False):
         self._lock = threading.Lock()
+        self._tls = None
+        if tls:
+            self.set_certificate(*tls, tls_13_only=tls_13_only)
         self._scripts = {}
         self._once = {}
         self._log = []
@@ -115,7 +124,16 @@ class FaultServer:
 
         class Handler(socketserver.BaseRequestHandler):
             def handle(self):
-                owner._serve_connection(self.request)
+                sock = self.request
+                with owner._lock:
+                    context = owner._tls
+                if context:
+                    try:
+                        sock.settimeout(SOCKET_TIMEOUT)
+                        sock = context.wrap_socket(sock, server_side=True)
+                    except (OSError, ssl.SSLError):
+                        return  # the client refused the certificate, or spoke no TLS
+                owner._serve_connection(sock)
 
         class Server(socketserver.ThreadingTCPServer):
             allow_reuse_address = True
@@ -140,6 +158,22 @@ class FaultServer:
 
     def __exit__(self, *exc):
         self.stop()
+
+    def set_certificate(self, cert, key, tls_13_only=False):
+        """Serves HTTPS with cert and key (PEM files) from the next connection on."""
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        if tls_13_only:
+            context.minimum_version = ssl.TLSVersion.TLSv1_3
+        with self._lock:
+            self._tls = context
+
+    @property
+    def scheme(self):
+        return "https" if self._tls else "http"
+
+    def url(self, path, host="127.0.0.1"):
+        return "%s://%s:%d%s" % (self.scheme, host, self.port, path)
 
     def script(self, path, once=False, **options):
         with self._lock:

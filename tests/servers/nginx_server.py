@@ -5,7 +5,7 @@ with Content-Range, If-Range) and a minimal header block (server_tokens
 off, no extra headers). Files below ROOT/noetag/ are served without an
 ETag. The access log has one '$status $bytes_sent "$request"' line per
 request. All of nginx's files (configuration, pid, logs, temporary
-folders) live in WORK.
+folders) live in WORK. With tls=(CERT, KEY) it serves HTTPS.
 """
 import contextlib
 import os
@@ -35,7 +35,8 @@ http {{
     uwsgi_temp_path {work}/tmp/uwsgi;
     scgi_temp_path {work}/tmp/scgi;
     server {{
-        listen 127.0.0.1:{port};
+        listen 127.0.0.1:{port}{ssl};
+        {certificate}
         root {root};
         location /noetag/ {{ etag off; }}
     }}
@@ -50,11 +51,15 @@ def free_port():
 
 
 class NginxServer:
-    def __init__(self, root, work, port=0):
+    def __init__(self, root, work, port=0, tls=None):
         self.root = os.path.abspath(root)
         self.work = os.path.abspath(work)
         self.port = port or free_port()
+        self.tls = tls
         self.proc = None
+
+    def url(self, path, host="127.0.0.1"):
+        return "%s://%s:%d%s" % ("https" if self.tls else "http", host, self.port, path)
 
     def start(self):
         os.makedirs(os.path.join(self.work, "tmp"), exist_ok=True)
@@ -63,7 +68,9 @@ class NginxServer:
                 os.remove(os.path.join(self.work, log))
         conf = os.path.join(self.work, "nginx.conf")
         with open(conf, "w") as f:
-            f.write(CONFIG.format(work=self.work, root=self.root, port=self.port))
+            certificate = ("ssl_certificate %s; ssl_certificate_key %s;" % self.tls) if self.tls else ""
+            f.write(CONFIG.format(work=self.work, root=self.root, port=self.port, ssl=" ssl" if self.tls else "",
+                                  certificate=certificate))
         self.proc = subprocess.Popen([NGINX, "-p", self.work, "-c", conf, "-e", os.path.join(self.work, "error.log")],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 10

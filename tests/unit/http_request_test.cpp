@@ -39,7 +39,11 @@ TEST(HttpUrl, SchemeHostObjectAndPort) {
         {L"http://h/a\tb", FALSE, nullptr, nullptr, 0},
         {L"http://h/\x5B89.exe", FALSE, nullptr, nullptr, 0},
         {L"http://h/a@b", TRUE, L"h", L"a@b", 80},                 // "@" in the path is no user information
-        {L"https://h/a", FALSE, nullptr, nullptr, 0},
+        {L"https://h/a", TRUE, L"h", L"a", 443},
+        {L"HTTPS://cdn.example:8443/p.exe?sig=x", TRUE, L"cdn.example", L"p.exe?sig=x", 8443},
+        {L"https://user@h/a", FALSE, nullptr, nullptr, 0},
+        {L"https:/h/a", FALSE, nullptr, nullptr, 0},
+        {L"httpss://h/a", FALSE, nullptr, nullptr, 0},
         {L"http:/h/a", FALSE, nullptr, nullptr, 0},
         {L"http:", FALSE, nullptr, nullptr, 0},
         {L"", FALSE, nullptr, nullptr, 0},
@@ -48,30 +52,60 @@ TEST(HttpUrl, SchemeHostObjectAndPort) {
         {L"http://:80/a", FALSE, nullptr, nullptr, 0},
     };
     for (const Case& c : cases) {
-        wchar_t host[260] = L"?", object[512] = L"?";
-        INTERNET_PORT port = 1;
-        const BOOL ok = IsHttpUrl(c.url) && SplitHttpUrl(c.url + 7, host, object, &port);
+        CUrlParts parts;
+        const BOOL ok = SplitUrl(c.url, &parts);
         EXPECT_EQ(c.ok, ok) << c.url;
         if (!c.ok || !ok) continue;
-        EXPECT_STREQ(c.host, host) << c.url;
-        EXPECT_STREQ(c.object, object) << c.url;
-        EXPECT_EQ(c.port, port) << c.url;
+        EXPECT_STREQ(c.host, parts.szHost) << c.url;
+        EXPECT_STREQ(c.object, parts.szObject) << c.url;
+        EXPECT_EQ(c.port, parts.nPort) << c.url;
+        EXPECT_EQ(_wcsnicmp(c.url, L"https://", 8) == 0, !!parts.bSecure) << c.url;
     }
 }
 
 TEST(HttpUrl, PartsThatDoNotFitFail) {
-    wchar_t host[260], object[512];
+    wchar_t host[kHostChars], object[kUrlChars];
     INTERNET_PORT port;
-    const std::wstring host259(259, L'h'), object511(511, L'o');
-    EXPECT_TRUE(SplitHttpUrl((host259 + L"/" + object511).c_str(), host, object, &port));
+    const std::wstring host259(259, L'h'), object2047(2047, L'o');
+    EXPECT_TRUE(SplitHttpUrl((host259 + L"/" + object2047).c_str(), host, object, &port));
     EXPECT_EQ(host259, host);
-    EXPECT_EQ(object511, object);
+    EXPECT_EQ(object2047, object);
     EXPECT_FALSE(SplitHttpUrl((host259 + L"h/a").c_str(), host, object, &port));
-    EXPECT_FALSE(SplitHttpUrl((L"h/" + object511 + L"o").c_str(), host, object, &port));
+    EXPECT_FALSE(SplitHttpUrl((L"h/" + object2047 + L"o").c_str(), host, object, &port));
     // The port is not part of the host text.
     EXPECT_TRUE(SplitHttpUrl((host259 + L":8080/a").c_str(), host, object, &port));
     EXPECT_EQ(host259, host);
     EXPECT_EQ(8080, port);
+}
+
+TEST(HttpUrl, RedirectLocationsResolveAgainstTheUrlTheyAnswered) {
+    const wchar_t base[] = L"http://vendor.example:8080/download/setup.exe?x=1";
+    struct Case { const wchar_t* location; const wchar_t* url; } cases[] = {
+        {L"https://cdn.example/p/setup.exe?sig=abc", L"https://cdn.example/p/setup.exe?sig=abc"},
+        {L"HTTP://Other.example/a", L"HTTP://Other.example/a"},
+        {L"//mirror.example/a", L"http://mirror.example/a"},   // base's scheme
+        {L"/mirror/setup.exe", L"http://vendor.example:8080/mirror/setup.exe"},
+        {L"setup2.exe", L"http://vendor.example:8080/download/setup2.exe"},
+        {L"?x=2", L"http://vendor.example:8080/download/?x=2"},
+        {L"", nullptr},
+        {L"ftp://files.example/a", L"http://vendor.example:8080/download/ftp://files.example/a"},  // SplitUrl refuses
+    };
+    for (const Case& c : cases) {
+        wchar_t url[kUrlChars] = L"?";
+        EXPECT_EQ(c.url != nullptr, !!ResolveLocation(base, c.location, url)) << c.location;
+        if (c.url) {
+            EXPECT_STREQ(c.url, url) << c.location;
+        }
+    }
+    wchar_t url[kUrlChars];
+    ASSERT_TRUE(ResolveLocation(L"https://h", L"a.exe", url));
+    EXPECT_STREQ(L"https://h/a.exe", url) << "a base without a path";
+    ASSERT_TRUE(ResolveLocation(L"https://h?q", L"/a.exe", url));
+    EXPECT_STREQ(L"https://h/a.exe", url);
+    // A signed mirror URL runs long, but not without end.
+    const std::wstring longUrl = L"https://m.example/" + std::wstring(kUrlChars - 19, L's');
+    EXPECT_TRUE(ResolveLocation(base, longUrl.c_str(), url));
+    EXPECT_FALSE(ResolveLocation(base, (longUrl + L"s").c_str(), url));
 }
 
 TEST(ReadLeadingInt, BlanksSignDigitsRestIgnored) {
@@ -160,14 +194,16 @@ TEST(VendorServer, AddressesFromTheBuildSettingUnlessATestPointsElsewhere) {
     const struct {
         const wchar_t* env;
         std::wstring server;
-    } cases[] = {{nullptr, VELMORA_SERVER}, {L"127.0.0.1:9", L"127.0.0.1:9"}};
+    } cases[] = {{nullptr, L"http://" VELMORA_SERVER},
+                 {L"127.0.0.1:9", L"http://127.0.0.1:9"},
+                 {L"https://127.0.0.1:9", L"https://127.0.0.1:9"}};
     for (const auto& c : cases) {
         ::SetEnvironmentVariableW(L"VELMORA_TEST_SERVER", c.env);
         wchar_t url[URL_CHARS];
         ASSERT_TRUE(GetManifestUrl(6, url));
-        EXPECT_EQ(L"http://" + c.server + L"/apis/client/v1.0/client-upgrade.json?versionCode=1&osVersion=6", url);
+        EXPECT_EQ(c.server + L"/apis/client/v1.0/client-upgrade.json?versionCode=1&osVersion=6", url);
         ASSERT_TRUE(GetLicenseUrl(url));
-        EXPECT_EQ(L"http://" + c.server + L"/agreement.html", url);
+        EXPECT_EQ(c.server + L"/agreement.html", url);
     }
     ::SetEnvironmentVariableW(L"VELMORA_TEST_SERVER", wasSet ? saved : nullptr);
 }
