@@ -85,8 +85,9 @@ class HttpsTest(harness.TestCase):
         self.assertEqual([vendor.MANIFEST_PATH, vendor.MANIFEST_PATH + ".sig", vendor.PACKAGE_PATH],
                          [p.split("?")[0] for p in paths])
         # No second copy of the package in the user's Internet cache.
-        cache = [f for f in glob.glob(s.user_folder("AppData", "Local", "Microsoft", "Windows", "INetCache", "**"),
-                                      recursive=True) if os.path.isfile(f)]
+        inetcache = s.user_folder("AppData", "Local", "Microsoft", "Windows", "INetCache")
+        self.assertTrue(os.path.isdir(inetcache))
+        cache = [f for f in glob.glob(os.path.join(inetcache, "**"), recursive=True) if os.path.isfile(f)]
         self.assertFalse([f for f in cache if os.path.getsize(f) >= len(self.package)], cache)
 
     @harness.long_running
