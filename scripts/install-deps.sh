@@ -9,14 +9,16 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
+# Wine's TLS comes from GnuTLS, which Wine only recommends (and recommended
+# packages are not installed here): without it no HTTPS request gets through.
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick squid
+  wine wine64 libgnutls30 xvfb xauth x11-utils xdotool imagemagick squid
   fonts-wqy-microhei rapidjson-dev googletest
   python3 nginx-light file openssl zopfli osslsigncode
 )
 native=$(bash "$here/test-arch.sh" --native)
-[ "$native" = i686 ] && PACKAGES+=(wine32:i386)
+[ "$native" = i686 ] && PACKAGES+=(wine32:i386 libgnutls30:i386)
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
 
