@@ -62,8 +62,8 @@ TEST_F(FaultHttpGetText, ReplyShapes) {
 TEST_F(FaultHttpGetText, OtherSchemesNeverReachTheNetwork) {
     server.Script("/t", "", "x");
     wchar_t text[kHttpTextChars] = {};
-    const std::wstring https = L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/t";
-    EXPECT_FALSE(HttpGetText(https.c_str(), text));
+    const std::wstring ftp = L"ftp://127.0.0.1:" + std::to_wstring(server.Port()) + L"/t";
+    EXPECT_FALSE(HttpGetText(ftp.c_str(), text));
     EXPECT_FALSE(HttpGetText(L"", text));
     EXPECT_TRUE(server.Requests().empty());
 }
@@ -277,7 +277,7 @@ TEST_F(FaultDownload, ErrorRepliesAreNeverThePackage) {
         EXPECT_EQ(c.requests, server.Requests().size()) << c.name;
         EXPECT_EQ(FAILURE_SERVER, failure.cause) << c.name;
     }
-    EXPECT_FALSE(Download(L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
+    EXPECT_FALSE(Download(L"ftp://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg"));
     EXPECT_FALSE(Download(L""));
     EXPECT_TRUE(sink.TakeProgress().empty());
 }
