@@ -73,6 +73,11 @@ BOOL ReadContentRange(const wchar_t* value, ULONGLONG* first, ULONGLONG* total);
 // does not fit.
 BOOL ParseStrongETag(const wchar_t* value, wchar_t (&etag)[kETagChars]);
 
+// A Retry-After value in seconds: decimal digits alone, 1 to 2^31 - 1; 0
+// for anything else (an HTTP date, which the own back-off replaces, an
+// empty value, 0, or a number out of range).
+DWORD ReadRetryAfter(const wchar_t* value);
+
 // Why a request did not bring a reply.
 enum HttpFault {
     HTTP_FAULT_NONE,
@@ -116,7 +121,7 @@ public:
     // the body has a Content-Encoding: its bytes are then not the file's.
     BOOL QueryStrongETag(wchar_t (&etag)[kETagChars]);
     BOOL QueryContentRange(ULONGLONG* first, ULONGLONG* total);
-    // Retry-After in seconds; 0 when there is none or it is a date.
+    // Retry-After in seconds (ReadRetryAfter); 0 when there is none.
     DWORD QueryRetryAfter();
 
     // One read into buffer. A read returns once buffer is full or the body

@@ -8,13 +8,6 @@ namespace {
 
 const wchar_t kRunNamePattern[] = L"velmora-*.exe";
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Length of path's folder part, before its last backslash; 0 without one.
 size_t FolderLength(const wchar_t* path) {
     const wchar_t* sep = wcsrchr(path, L'\\');
@@ -22,18 +15,6 @@ size_t FolderLength(const wchar_t* path) {
 }
 
 }  // namespace
-
-BOOL ParseSha256Hex(const char* hex, BYTE (&digest)[SHA256_BYTES]) {
-    if (strlen(hex) != 2 * SHA256_BYTES) return FALSE;
-    BYTE out[SHA256_BYTES];
-    for (DWORD i = 0; i < SHA256_BYTES; ++i) {
-        const int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0) return FALSE;
-        out[i] = static_cast<BYTE>(hi << 4 | lo);
-    }
-    memcpy(digest, out, SHA256_BYTES);
-    return TRUE;
-}
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "skin/SkinPng.h"
 #include "res/resource.h"
+#include "skin_png_bytes.h"
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -47,12 +48,6 @@ std::vector<BYTE> Stored(const std::string& s) {
     const DWORD adler = Adler(s);
     for (int shift = 24; shift >= 0; shift -= 8) z.push_back(static_cast<BYTE>(adler >> shift));
     return z;
-}
-
-std::vector<BYTE> Resource(UINT id) {
-    HRSRC r = ::FindResourceW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), L"PNG");
-    const BYTE* p = static_cast<const BYTE*>(::LockResource(::LoadResource(::GetModuleHandleW(nullptr), r)));
-    return std::vector<BYTE>(p, p + ::SizeofResource(::GetModuleHandleW(nullptr), r));
 }
 
 BOOL Decodes(const std::vector<BYTE>& png, std::vector<DWORD>* pixels = nullptr) {
@@ -107,7 +102,7 @@ TEST(SkinPng, DamagedStreamsFailWithoutReadingOrWritingOutside) {
 }
 
 TEST(SkinPng, HeaderOfTheSupportedKindOnly) {
-    const std::vector<BYTE> png = Resource(IDB_SKIN_CLOSE);
+    const std::vector<BYTE> png = SkinPngBytes(IDB_SKIN_CLOSE);
     CPngInfo info;
     ASSERT_TRUE(ReadPngHeader(png.data(), png.size(), &info));
     EXPECT_EQ(68, info.width);
@@ -130,7 +125,7 @@ TEST(SkinPng, HeaderOfTheSupportedKindOnly) {
 }
 
 TEST(SkinPng, ImageDataInSeveralChunksAndDamagedImages) {
-    const std::vector<BYTE> png = Resource(IDB_SKIN_BROWSE);
+    const std::vector<BYTE> png = SkinPngBytes(IDB_SKIN_BROWSE);
     std::vector<DWORD> whole, split;
     ASSERT_TRUE(Decodes(png, &whole));
 
