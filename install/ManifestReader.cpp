@@ -270,9 +270,13 @@ BOOL ReadUpgradeManifest(const char* document, size_t length, CManifestFields* f
     if (!EscapeRawControls(document, length, escaped, sizeof(escaped))) return FALSE;
     CManifestReader manifest;
     rapidjson::Reader reader;
-    rapidjson::StringStream stream(escaped);
-    const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag |
-                                                       rapidjson::kParseNumbersAsStringsFlag>(stream, manifest);
+    // Parsed in place, in the copy: strings and numbers then never go
+    // through the parser's own stack, whose first use does arithmetic on a
+    // null pointer in this RapidJSON (1.1.0), undefined behaviour.
+    rapidjson::InsituStringStream stream(escaped);
+    const rapidjson::ParseResult parsed =
+        reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseCommentsFlag | rapidjson::kParseStopWhenDoneFlag |
+                     rapidjson::kParseNumbersAsStringsFlag>(stream, manifest);
     return !parsed.IsError() && manifest.Result(fields);
 }
 
