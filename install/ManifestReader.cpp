@@ -212,9 +212,11 @@ private:
             m_bVersionCode = TRUE;
             break;
         case URL:
-            m_bUrl = m_bString && length > 0 && length < sizeof(m_fields.szUrl);
+            // A NUL inside ends it, as a C string: one at the start leaves
+            // no URL at all.
+            m_bUrl = m_bString && length > 0 && text[0] != '\0' && length < sizeof(m_fields.szUrl);
             memset(m_fields.szUrl, 0, sizeof(m_fields.szUrl));
-            if (m_bUrl) memcpy(m_fields.szUrl, text, length);  // a NUL inside ends it, as a C string
+            if (m_bUrl) memcpy(m_fields.szUrl, text, length);
             break;
         case SIZE:
             m_fields.package.bSize = TRUE;

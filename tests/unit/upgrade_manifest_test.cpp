@@ -49,6 +49,11 @@ TEST(UpgradeManifest, AcceptedAndRejectedDocuments) {
         {WithResult(R"({"version":"1","versionCode":1,"downloadUrl":""})"), false},
         {WithResult(R"({"version":"1","versionCode":1,"downloadUrl":7})"), false},
         {WithResult(R"({"version":"1","versionCode":1,"downloadUrl":null})"), false},
+        // A NUL ends the URL as it ends a C string: one first leaves it empty.
+        {WithResult(R"({"version":"1","versionCode":1,"downloadUrl":"\u0000http://d/p.exe"})"), false},
+        {WithResult(std::string(R"({"version":"1","versionCode":1,"downloadUrl":")") + '\0' + R"(http://d/p.exe"})"),
+         false},
+        {WithResult(R"({"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe\u0000tail"})"), true},
         // Parser settings: comments, first value only, no UTF-8 validation, object at the top.
         {"// manifest\n/* v2 */ " + std::string(kGood) + " // end", true},
         {std::string(kGood) + " trailing garbage {", true},
