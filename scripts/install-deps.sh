@@ -12,13 +12,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Wine's TLS comes from GnuTLS, which Wine only recommends (and recommended
 # packages are not installed here): without it no HTTPS request gets through.
 # The native tests of the pure units (tests/native) take clang with its
-# sanitizer and fuzzer runtimes, and OpenSSL's library in place of CryptoAPI.
+# sanitizer and fuzzer runtimes, libpng as the PNG decoder's reference, and
+# OpenSSL's library in place of CryptoAPI.
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make
   wine wine64 libgnutls30 xvfb xauth x11-utils xdotool imagemagick squid
   fonts-wqy-microhei rapidjson-dev googletest
   python3 nginx-light file openssl zopfli osslsigncode
-  clang-14 libclang-rt-14-dev libssl-dev
+  clang-14 libclang-rt-14-dev libpng-dev libssl-dev
 )
 native=$(bash "$here/test-arch.sh" --native)
 [ "$native" = i686 ] && PACKAGES+=(wine32:i386 libgnutls30:i386)
