@@ -7,9 +7,11 @@
 // wchar_t stays the host's 32-bit type. Compiling with -fshort-wchar instead
 // would leave the C library's wide functions (wcslen, wcschr, vswprintf...)
 // reading 32-bit units out of 16-bit strings. The pure units treat text as
-// code units under ASCII and UTF-8 rules, so the only difference is that a
-// character beyond U+FFFF is one unit here and two on Windows; no rule and
-// no test case depends on that.
+// code units under ASCII and UTF-8 rules, so the only differences are that a
+// character beyond U+FFFF is one unit here and two on Windows, and that a
+// unit here is a signed 32-bit number; no rule and no test case depends on
+// either, and the fuzzers give only units of 0 to 0xFFFF, as Windows holds
+// them (fuzz/fuzz_input.h).
 //
 // The integer types keep Windows' widths (LLP64: LONG and DWORD are 32-bit),
 // so that wrap-around and overflow behave as in the shipped program.
