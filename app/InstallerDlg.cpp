@@ -1,4 +1,5 @@
 #include "app/InstallerDlg.h"
+#include "app/SingleInstance.h"
 #include "install/StagingFolder.h"
 #include <cstdlib>
 
@@ -17,6 +18,7 @@ BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_MESSAGE(WM_INSTALL_NOTIFY, OnInstallNotify)
     ON_EN_CHANGE(IDC_EDIT_INSTALL_DIR, OnEnChangeInstallDir)
     ON_MESSAGE(WM_INSTALLER_SHOWN, OnShown)
+    ON_MESSAGE(WM_DESTROY, OnDestroyWindow)
 END_MESSAGE_MAP()
 
 namespace {
@@ -202,6 +204,7 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 
 BOOL CInstallerDlg::OnInitDialog() {
     if (!CDlgEx::OnInitDialog()) return FALSE;
+    CSingleInstance::MarkWindow(m_hWnd);  // for a second start to find
     SetTitle();
     SetBackground(LoadSkin(IDB_SKIN_BACKGROUND, {}));  // the window becomes 622x422 at 96 DPI
     SkinAtDpi();
@@ -278,6 +281,11 @@ void CInstallerDlg::SkinLaterPagesAtDpi() {
     m_progress.SetImages(LoadSkin(IDB_SKIN_PROGRESS_TRACK, bar), LoadSkin(IDB_SKIN_PROGRESS_FILL, bar));  // the bar keeps both
     SkinCheckBox(m_chkRunClient);
     SkinButton(m_btnFinish, IDB_SKIN_FINISH);
+}
+
+LRESULT CInstallerDlg::OnDestroyWindow(WPARAM, LPARAM) {
+    CSingleInstance::UnmarkWindow(m_hWnd);
+    return Default();
 }
 
 void CInstallerDlg::OnPaint() {

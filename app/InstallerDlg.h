@@ -43,6 +43,7 @@ protected:
     void OnStnClickedLicense();
     LRESULT OnInstallNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnShown(WPARAM, LPARAM);
+    LRESULT OnDestroyWindow(WPARAM, LPARAM);
     void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()
 
