@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The release-configured executable stays within its budget: at most 200 KB
-(204,800 bytes), a 32-bit (i386, PE32) program whatever the test build's
+"""The release-configured executable stays within its budget: at most 213 KB
+(218,112 bytes: 200 KB and 13 KB for the skin at any DPI), a 32-bit (i386, PE32) program whatever the test build's
 architecture, relocatable (ASLR) and non-executable data (NX), no time
 stamp in its header, entered at VelmoraEntry, and no runtime
 pseudo-relocation (it starts without the C runtime's startup code, which
@@ -13,7 +13,7 @@ import struct
 import sys
 import unittest
 
-BUDGET = 200 * 1024
+BUDGET = 213 * 1024
 BUILD = sys.argv.pop(1) if len(sys.argv) > 1 else os.environ.get("VELMORA_RELEASE_BUILD", "")
 EXE = os.path.join(BUILD, "VelmoraInstaller.exe")
 
