@@ -75,6 +75,7 @@ const CPlace kPlaces[] = {
 // Sizes at 96 DPI: the caption buttons' images, a check box's box, the
 // path error's image, and the labels' fonts (cell heights; the link's a
 // character height).
+const int kBorder = 1;  // the background's black frame
 const SIZE kCaptionButton = {17, 15};
 const int kCheckBox = 14;
 const SIZE kPathError = {117, 12};
@@ -84,13 +85,16 @@ const int kStatusFont = 22, kTitleFont = 26, kHintFont = 20, kLinkFont = 12;
 
 CInstallerDlg::CInstallerDlg(CInstallRun& run, CSkinPreload& preload)
     : CDlgEx(DialogTemplate(), kWindowTitle), m_run(run), m_preload(preload) {
-    const BOOL bDesignDpi = SkinWindowDpi(nullptr) == SKIN_DESIGN_DPI;
-    m_preload.Start(AfxGetInstanceHandle(), kFirstPageSkins, bDesignDpi ? ARRAYSIZE(kFirstPageSkins) : 1);
+    // The window opens where the system's DPI is, mostly: its background is
+    // scaled to it ahead.
+    const UINT nDpi = SkinWindowDpi(nullptr);
+    m_preload.Start(AfxGetInstanceHandle(), kFirstPageSkins, nDpi == SKIN_DESIGN_DPI ? ARRAYSIZE(kFirstPageSkins) : 1,
+                    nDpi, kBorder);
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bDrawTitle = FALSE;  // the background art is the whole caption
     m_bDrawIcon = FALSE;
     m_nCaptionHeight = -1;
-    m_nBorder = 1;
+    m_nBorder = kBorder;
     m_nBtnRight = 10;
     m_nBtnTop = 10;
     m_nBtnGap = 10;
@@ -206,7 +210,8 @@ BOOL CInstallerDlg::OnInitDialog() {
     if (!CDlgEx::OnInitDialog()) return FALSE;
     CSingleInstance::MarkWindow(m_hWnd);  // for a second start to find
     SetTitle();
-    SetBackground(LoadSkin(IDB_SKIN_BACKGROUND, {}));  // the window becomes 622x422 at 96 DPI
+    // The window becomes 622x422 at 96 DPI.
+    SetBackground(LoadSkin(IDB_SKIN_BACKGROUND, {}), m_preload.TakeScaled(m_nDpi));
     SkinAtDpi();
 
     // Options page.

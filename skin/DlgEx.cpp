@@ -95,17 +95,20 @@ BOOL CDlgEx::SetSkin(HBITMAP hBack, HBITMAP hClose, HBITMAP hMin) {
     return TRUE;
 }
 
-void CDlgEx::SetBackground(HBITMAP hBack) {
+void CDlgEx::SetBackground(HBITMAP hBack, HBITMAP hBackDpi) {
     if (hBack != m_bmpBack.m_hObject) m_bmpBack.Attach(hBack);
     m_bmpOverlay.DeleteObject();
-    m_bmpBackDpi.DeleteObject();
+    m_bmpBackDpi.Attach(hBackDpi);
     m_bStretch = FALSE;
     if (!m_bmpBack.m_hObject) return;  // no skin: the window keeps its size
-    // Without memory for the scaled background the design one is stretched.
-    if (m_nDpi != SKIN_DESIGN_DPI) m_bmpBackDpi.Attach(ScaleSkinBackground(m_bmpBack, m_nBorder, m_nDpi));
     BITMAP bm = {};
     m_bmpBack.GetBitmap(&bm);
     const int w = Scale(bm.bmWidth), h = Scale(bm.bmHeight);
+    const SIZE ahead = SkinBitmapSize(hBackDpi);
+    if (ahead.cx != w || ahead.cy != h || m_nDpi == SKIN_DESIGN_DPI) m_bmpBackDpi.DeleteObject();
+    // Without memory for the scaled background the design one is stretched.
+    if (m_nDpi != SKIN_DESIGN_DPI && !m_bmpBackDpi.m_hObject)
+        m_bmpBackDpi.Attach(ScaleSkinBackground(m_bmpBack, m_nBorder, m_nDpi));
     CRect rcWnd;
     GetWindowRect(&rcWnd);
     // A new size gets its shape from OnSize.

@@ -23,8 +23,9 @@ public:
     // SetBackground, then SetCaptionButtons.
     BOOL SetSkin(HBITMAP hBack, HBITMAP hClose, HBITMAP hMin);
     // Takes ownership of hBack, the design (96 DPI) background, and takes its
-    // size at m_nDpi.
-    void SetBackground(HBITMAP hBack);
+    // size at m_nDpi; and of hBackDpi, if any, hBack scaled ahead to m_nDpi
+    // (ScaleSkinBackground), used when it has the size.
+    void SetBackground(HBITMAP hBack, HBITMAP hBackDpi = nullptr);
     // Creates the close and minimise buttons from the four-image strips
     // hClose and hMin (NULL: no such button), which the caller keeps: drawn
     // for m_nDpi, each image the size CaptionButtonRect gives.

@@ -54,12 +54,13 @@ std::unique_ptr<BYTE[]> TextMask(const wchar_t* text, int nHeight, int nWeight, 
 
 // ---- The images ---------------------------------------------------------------
 
-// One layer of an image: a shape in design pixels in the state's colour
-// top, running to its colour bottom in the frame's last row (a gradient).
-// A colour of alpha 0 draws nothing.
+// One layer of an image: a shape (its values in hundredths of a design
+// pixel) in the state's colour top, running to its colour bottom in the
+// frame's last row (a gradient). A colour of alpha 0 draws nothing.
 struct CLayer {
-    CSkinShape shape;
+    CSkinShape::Kind kind;
     BYTE top, bottom;
+    WORD v[9];
 };
 
 // An image: its design frame, the number of its states, its layers, and
@@ -83,8 +84,10 @@ const BYTE kNone = 0xFF;  // no shadow
 // Push buttons: the face's gradient, the one-pixel outline, the label and
 // its shadow; normal, hover, pressed (the label a pixel lower), disabled.
 const CLayer kPushLayers[2][2] = {
-    {{{CSkinShape::ROUND_RECT, {0, 0, 140, 40, 4}}, 0, 1}, {{CSkinShape::RING, {0, 0, 140, 40, 1, 1, 4}}, 2, 2}},
-    {{{CSkinShape::ROUND_RECT, {0, 0, 86, 30, 4}}, 0, 1}, {{CSkinShape::RING, {0, 0, 86, 30, 1, 1, 4}}, 2, 2}},
+    {{CSkinShape::ROUND_RECT, 0, 1, {0, 0, 14000, 4000, 400}},
+     {CSkinShape::RING, 2, 2, {0, 0, 14000, 4000, 100, 100, 400}}},
+    {{CSkinShape::ROUND_RECT, 0, 1, {0, 0, 8600, 3000, 400}},
+     {CSkinShape::RING, 2, 2, {0, 0, 8600, 3000, 100, 100, 400}}},
 };
 const DWORD kOrange[4 * 5] = {
     0xFFFFA446, 0xFFFF8B1E, 0xFFF58A22, 0xFFFFFFFF, 0x59AA4600,
@@ -107,9 +110,9 @@ const CArt kBrowse = {86, 30, 4, kPushLayers[1], 2, kGrey, 5, L"浏览..", 13, -
 // and the tick; unchecked normal, hover, pressed, checked the same,
 // disabled.
 const CLayer kCheckLayers[] = {
-    {{CSkinShape::ROUND_RECT, {1.5f, 1.5f, 12.5f, 12.5f, 2.2f}}, 0, 0},
-    {{CSkinShape::RING, {1, 1, 13, 13, 1, 1, 2.7f}}, 1, 1},
-    {{CSkinShape::SEGMENTS, {3.96f, 7.16f, 6.16f, 9.46f, 6.16f, 9.46f, 10.26f, 4.66f, 1.8f}}, 2, 2},
+    {CSkinShape::ROUND_RECT, 0, 0, {150, 150, 1250, 1250, 220}},
+    {CSkinShape::RING, 1, 1, {100, 100, 1300, 1300, 100, 100, 270}},
+    {CSkinShape::SEGMENTS, 2, 2, {396, 716, 616, 946, 616, 946, 1026, 466, 180}},
 };
 const DWORD kCheckColours[7 * 3] = {
     0xFFFFFFFF, 0xFFB6BCC6, 0, 0xFFFFFFFF, 0xFFFF9228, 0, 0xFFFFF1E2, 0xFFE97F17, 0,
@@ -123,17 +126,17 @@ const CArt kCheck = {14, 14, 7, kCheckLayers, 3, kCheckColours, 3, nullptr, 0, 0
 // each pixel with a faint neighbour at each side (a line about 0.7 pixels
 // wide in one about 2.1 wide), or a bar; normal, hover, pressed, disabled.
 const CLayer kCloseLayers[] = {
-    {{CSkinShape::ROUND_RECT, {0, 0, 17, 15, 3}}, 0, 0},
-    {{CSkinShape::SEGMENTS, {4.5f, 3.5f, 12.5f, 11.5f, 12.5f, 3.5f, 4.5f, 11.5f, 2.1f}}, 2, 2},
-    {{CSkinShape::SEGMENTS, {4.5f, 3.5f, 12.5f, 11.5f, 12.5f, 3.5f, 4.5f, 11.5f, 0.7f}}, 1, 1},
+    {CSkinShape::ROUND_RECT, 0, 0, {0, 0, 1700, 1500, 300}},
+    {CSkinShape::SEGMENTS, 2, 2, {450, 350, 1250, 1150, 1250, 350, 450, 1150, 210}},
+    {CSkinShape::SEGMENTS, 1, 1, {450, 350, 1250, 1150, 1250, 350, 450, 1150, 70}},
 };
 const DWORD kCloseColours[4 * 3] = {
     0, 0xEBECF2FA, 0x38ECF2FA, 0xFFE5484D, 0xFFFFFFFF, 0x4DFFFFFF,
     0xFFBF3A3F, 0xD9FFFFFF, 0x38FFFFFF, 0, 0x52ECF2FA, 0x12ECF2FA,
 };
 const CLayer kMinimizeLayers[] = {
-    {{CSkinShape::ROUND_RECT, {0, 0, 17, 15, 3}}, 0, 0},
-    {{CSkinShape::RECT, {4, 7, 13, 8}}, 1, 1},
+    {CSkinShape::ROUND_RECT, 0, 0, {0, 0, 1700, 1500, 300}},
+    {CSkinShape::RECT, 1, 1, {400, 700, 1300, 800}},
 };
 const DWORD kMinimizeColours[4 * 2] = {0, 0xEBECF2FA, 0x2EFFFFFF, 0xFFFFFFFF, 0x4D000000, 0xD9FFFFFF, 0, 0x52ECF2FA};
 const CArt kClose = {17, 15, 4, kCloseLayers, 3, kCloseColours, 3, nullptr, 0, 0, FALSE, 0, kNone};
@@ -142,9 +145,9 @@ const CArt kMinimize = {17, 15, 4, kMinimizeLayers, 2, kMinimizeColours, 2, null
 // The path error: a red round sign with a white exclamation mark, 12
 // pixels high, and the message 16 pixels from the left.
 const CLayer kPathErrorLayers[] = {
-    {{CSkinShape::CIRCLE, {6, 6, 5.9f}}, 0, 0},
-    {{CSkinShape::ROUND_RECT, {5.1f, 2.4f, 6.9f, 7.4f, 0.9f}}, 1, 1},
-    {{CSkinShape::CIRCLE, {6, 9.2f, 0.95f}}, 1, 1},
+    {CSkinShape::CIRCLE, 0, 0, {600, 600, 590}},
+    {CSkinShape::ROUND_RECT, 1, 1, {510, 240, 690, 740, 90}},
+    {CSkinShape::CIRCLE, 1, 1, {600, 920, 95}},
 };
 const DWORD kPathErrorColours[2] = {0xFFE5484D, 0xFFFFFFFF};
 const CArt kPathError = {117, 12, 1, kPathErrorLayers, 3, kPathErrorColours, 2, L"当前选择路径错误", 12, 16, FALSE, 0, kNone};
@@ -152,12 +155,12 @@ const CArt kPathError = {117, 12, 1, kPathErrorLayers, 3, kPathErrorColours, 2, 
 // The progress track, light grey with its ends softened, and the fill,
 // blue with a lighter top row and a darker bottom row and its ends
 // rounded, overhanging the track by 10 transparent columns at each end.
-const CLayer kTrackLayers[] = {{{CSkinShape::ROUND_RECT, {0, 0, 580, 4, 1.8f}}, 0, 0}};
+const CLayer kTrackLayers[] = {{CSkinShape::ROUND_RECT, 0, 0, {0, 0, 58000, 400, 180}}};
 const DWORD kTrackColours[1] = {0xFFE3E7ED};
 const CLayer kFillLayers[] = {
-    {{CSkinShape::ROUND_RECT, {10, 0, 590, 4, 1.5f}}, 0, 0},
-    {{CSkinShape::RECT, {11, 0, 589, 1}}, 1, 1},
-    {{CSkinShape::RECT, {11, 3, 589, 4}}, 2, 2},
+    {CSkinShape::ROUND_RECT, 0, 0, {1000, 0, 59000, 400, 150}},
+    {CSkinShape::RECT, 1, 1, {1100, 0, 58900, 100}},
+    {CSkinShape::RECT, 2, 2, {1100, 300, 58900, 400}},
 };
 const DWORD kFillColours[3] = {0xFF2B8CF7, 0xFF4EA2FF, 0xFF2480EA};
 const CArt kTrack = {580, 4, 1, kTrackLayers, 1, kTrackColours, 1, nullptr, 0, 0, FALSE, 0, kNone};
@@ -219,8 +222,10 @@ HBITMAP DrawSkinArt(UINT nResID, SIZE frame, UINT nDpi, const CSkinGround* pGrou
         canvas.Clear();
         for (int k = 0; k < art->nLayers; ++k) {
             const CLayer& layer = art->layers[k];
-            if (colours[layer.top] >> 24)
-                canvas.Paint(SkinScaleShape(layer.shape, fx, fy), Argb(colours[layer.top]), Argb(colours[layer.bottom]));
+            if (!(colours[layer.top] >> 24)) continue;
+            CSkinShape shape = {layer.kind, {}};
+            for (int v = 0; v < 9; ++v) shape.v[v] = layer.v[v] / 100.0f;
+            canvas.Paint(SkinScaleShape(shape, fx, fy), Argb(colours[layer.top]), Argb(colours[layer.bottom]));
         }
         if (art->label) {
             const BYTE* mask = bold && i != 3 ? bold.get() : plain.get();
