@@ -106,7 +106,7 @@ void CDlgEx::SetBackground(HBITMAP hBack, HBITMAP hBackDpi) {
     const int w = Scale(bm.bmWidth), h = Scale(bm.bmHeight);
     const SIZE ahead = SkinBitmapSize(hBackDpi);
     if (ahead.cx != w || ahead.cy != h || m_nDpi == SKIN_DESIGN_DPI) m_bmpBackDpi.DeleteObject();
-    // Without memory for the scaled background the design one is stretched.
+    // Without memory for it the design background is stretched (DrawBackground).
     if (m_nDpi != SKIN_DESIGN_DPI && !m_bmpBackDpi.m_hObject)
         m_bmpBackDpi.Attach(ScaleSkinBackground(m_bmpBack, m_nBorder, m_nDpi));
     CRect rcWnd;
@@ -264,8 +264,9 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
     CSelectGuard back(&src, hBack);
     const CArray<SkinBlit> blits = SkinBackgroundBlits(W, H, bm.cx, bm.cy, Scale(m_nBorder),
                                                        m_nCaptionHeight < 0 ? -1 : Scale(m_nCaptionHeight), m_bStretch);
-    if (!blits.IsComplete()) {
-        // Out of memory for the pieces: the bitmap as a whole, stretched.
+    if (!blits.IsComplete() || (m_nDpi != SKIN_DESIGN_DPI && hBack == m_bmpBack.m_hObject)) {
+        // Out of memory for the pieces, or for the background at the DPI:
+        // the bitmap as a whole, stretched.
         pMemDC->StretchBlt(0, 0, W, H, &src, 0, 0, bm.cx, bm.cy, SRCCOPY);
         return FALSE;
     }
