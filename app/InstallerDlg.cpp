@@ -72,10 +72,10 @@ const CPlace kPlaces[] = {
     {IDC_BTN_FINISH, {460, 360, 600, 400}},
 };
 
-// Sizes at 96 DPI: the caption buttons' images, a check box's box, the
-// path error's image, and the labels' fonts (cell heights; the link's a
-// character height).
-const int kBorder = 1;  // the background's black frame
+// Sizes at 96 DPI: the background's black frame, the caption buttons'
+// images, a check box's box, the path error's image, and the labels' fonts
+// (cell heights; the link's a character height).
+const int kBorder = 1;
 const SIZE kCaptionButton = {17, 15};
 const int kCheckBox = 14;
 const SIZE kPathError = {117, 12};
