@@ -26,9 +26,10 @@ void ReportWindowFailure(DWORD error) {
     ::MessageBoxW(nullptr, text, L"无法启动安装向导", MB_OK | MB_ICONERROR);
 }
 
-// How long a second start waits for the first one's window: about as long
-// as a slow start takes to show it.
-const DWORD kFirstWindowWaitMs = 1500;
+// How long a second start waits for the first one's window, or for its end:
+// longer than a slow start takes to show its window, and than a start whose
+// window was closed takes to stop its two threads.
+const DWORD kFirstStartWaitMs = 2 * INSTALL_STOP_GRACE_MS + 1000;
 
 }  // namespace
 
@@ -39,9 +40,9 @@ BOOL CInstallerApp::InitInstance() {
     // network. The first start holds the mutex until it ends, its worker
     // included.
     CSingleInstance instance;
-    if (!instance.Claim()) {
-        if (const HWND hFirst = CSingleInstance::FindMarkedWindow(kFirstWindowWaitMs))
-            CSingleInstance::BringToFront(hFirst);
+    HWND hFirst = nullptr;
+    if (!instance.Claim(kFirstStartWaitMs, &hFirst)) {
+        if (hFirst) CSingleInstance::BringToFront(hFirst);
         return FALSE;
     }
 

@@ -78,6 +78,24 @@ class OneWindowTest(harness.TestCase):
         s.click(RES.IDC_BTN_FINISH)
         self.assert_ended(first)
 
+    def test_a_start_while_the_first_one_is_ending_becomes_the_installer(self):
+        # The download stalls: closed, the first start waits for its worker
+        # a while without a window, still holding the session.
+        self.site(stall_after=65536)
+        s = self.session()
+        first = self.start(s)
+        s.click(RES.IDC_BTN_INSTALL)
+        partial = s.staging(ETAG + ".partial")
+        self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
+        s.probe("close", harness.WINDOW_TITLE)
+        self.assertTrue(s.wait_gone())
+        second = self.start(s)  # waits for the first start's end, then shows its own window
+        self.assert_ended(first, 10)
+        self.assertEqual(1, s.count())
+        s.key("18+115")
+        self.assert_ended(second)
+        self.assertEqual(0, second.returncode)
+
 
 if __name__ == "__main__":
     import unittest
