@@ -1,5 +1,6 @@
 #include "app/InstallerApp.h"
 #include "app/InstallerDlg.h"
+#include "app/SingleInstance.h"
 #include "install/InstallRun.h"
 #include "install/SupportLog.h"
 #include "skin/SkinPreload.h"
@@ -25,9 +26,26 @@ void ReportWindowFailure(DWORD error) {
     ::MessageBoxW(nullptr, text, L"无法启动安装向导", MB_OK | MB_ICONERROR);
 }
 
+// How long a second start waits for the first one's window, or for its end:
+// longer than a slow start takes to show its window, and than a start whose
+// window was closed takes to stop its two threads.
+const DWORD kFirstStartWaitMs = 2 * INSTALL_STOP_GRACE_MS + 1000;
+
 }  // namespace
 
 BOOL CInstallerApp::InitInstance() {
+    // A second start brings the first one's window back and ends (exit code
+    // 0) before it touches anything: the run below reads the registry and
+    // starts the support log, the dialog the download folder and the
+    // network. The first start holds the mutex until it ends, its worker
+    // included.
+    CSingleInstance instance;
+    HWND hFirst = nullptr;
+    if (!instance.Claim(kFirstStartWaitMs, &hFirst)) {
+        if (hFirst) CSingleInstance::BringToFront(hFirst);
+        return FALSE;
+    }
+
     INITCOMMONCONTROLSEX icc;
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_WIN95_CLASSES;

@@ -1,4 +1,5 @@
 #include "app/InstallerDlg.h"
+#include "app/SingleInstance.h"
 #include "install/StagingFolder.h"
 #include <cstdlib>
 
@@ -17,6 +18,7 @@ BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_MESSAGE(WM_INSTALL_NOTIFY, OnInstallNotify)
     ON_EN_CHANGE(IDC_EDIT_INSTALL_DIR, OnEnChangeInstallDir)
     ON_MESSAGE(WM_INSTALLER_SHOWN, OnShown)
+    ON_MESSAGE(WM_DESTROY, OnDestroyWindow)
 END_MESSAGE_MAP()
 
 namespace {
@@ -34,20 +36,69 @@ UINT DialogTemplate() {
     return IDD_INSTALLER_DIALOG;
 }
 
-// The images OnInitDialog takes, in the order it takes them: decoded while
-// the dialog's controls are created.
-const UINT kFirstPageSkins[] = {IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,   IDB_SKIN_BACKGROUND, IDB_SKIN_PATH_ERROR,
-                                IDB_SKIN_BROWSE,   IDB_SKIN_INSTALL, IDB_SKIN_CHECKBOX,   IDB_SKIN_CHECKBOX,
+// The images the first page takes at 96 DPI, decoded while the dialog's
+// controls are created; at another DPI only the background is, the others
+// are drawn for it.
+const UINT kFirstPageSkins[] = {IDB_SKIN_BACKGROUND, IDB_SKIN_MINIMIZE, IDB_SKIN_CLOSE,    IDB_SKIN_PATH_ERROR,
+                                IDB_SKIN_BROWSE,     IDB_SKIN_INSTALL,  IDB_SKIN_CHECKBOX, IDB_SKIN_CHECKBOX,
                                 IDB_SKIN_CHECKBOX};
+
+// Every control's place at 96 DPI, in client pixels; at another DPI each
+// edge is scaled, so that what meets here meets there.
+struct CPlace {
+    int nID;
+    RECT rc;
+};
+const CPlace kPlaces[] = {
+    // Options page. The check boxes fit themselves to box and label.
+    {IDC_STATIC_PATH_ERROR, {22, 317, 141, 329}},
+    {IDC_GROUP_INSTALL_DIR, {23, 270, 515, 308}},
+    {IDC_EDIT_INSTALL_DIR, {25, 285, 513, 305}},
+    {IDC_BTN_BROWSE, {515, 277, 601, 307}},
+    {IDC_BTN_INSTALL, {460, 360, 600, 400}},
+    {IDC_CHK_AUTORUN, {23, 340, 73, 370}},
+    {IDC_CHK_TASKBAR, {210, 340, 290, 370}},
+    {IDC_CHK_AGREE, {23, 375, 123, 405}},
+    {IDC_LINK_LICENSE, {120, 375, 240, 405}},
+    // Progress page: the status wide enough for speed and time left on one
+    // line, left of the percentage at 570.
+    {IDC_PROGRESS, {23, 335, 603, 339}},
+    {IDC_STATIC_STATUS, {23, 350, 540, 370}},
+    {IDC_STATIC_PERCENT, {570, 350, 620, 370}},
+    // Finish page: each text on one line, left of the Finish button at 460.
+    {IDC_STATIC_DONE_TITLE, {23, 283, 443, 309}},
+    {IDC_STATIC_DONE_HINT, {23, 320, 443, 342}},
+    {IDC_CHK_RUN_CLIENT, {23, 375, 73, 405}},
+    {IDC_BTN_FINISH, {460, 360, 600, 400}},
+};
+
+// Sizes at 96 DPI: the background's black frame, the caption buttons'
+// images, a check box's box, the path error's image, and the labels' fonts
+// (cell heights; the link's a character height).
+const int kBorder = 1;
+const SIZE kCaptionButton = {17, 15};
+const int kCheckBox = 14;
+const SIZE kPathError = {117, 12};
+const int kStatusFont = 22, kTitleFont = 26, kHintFont = 20, kLinkFont = 12;
 
 }  // namespace
 
 CInstallerDlg::CInstallerDlg(CInstallRun& run, CSkinPreload& preload)
     : CDlgEx(DialogTemplate(), kWindowTitle), m_run(run), m_preload(preload) {
-    m_preload.Start(AfxGetInstanceHandle(), kFirstPageSkins, ARRAYSIZE(kFirstPageSkins));
+    // The window opens where the system's DPI is, mostly: its background is
+    // scaled to it ahead.
+    const UINT nDpi = SkinWindowDpi(nullptr);
+    m_preload.Start(AfxGetInstanceHandle(), kFirstPageSkins, nDpi == SKIN_DESIGN_DPI ? ARRAYSIZE(kFirstPageSkins) : 1,
+                    nDpi, kBorder);
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bDrawTitle = FALSE;  // the background art is the whole caption
     m_bDrawIcon = FALSE;
+    m_nCaptionHeight = -1;
+    m_nBorder = kBorder;
+    m_nBtnRight = 10;
+    m_nBtnTop = 10;
+    m_nBtnGap = 10;
+    m_sizeCaptionBtn = kCaptionButton;
     // The vendor's upgrade manifest and the download folder come once the
     // window shows (OnShown).
 }
@@ -70,33 +121,84 @@ void CInstallerDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_STATIC_PATH_ERROR, m_staticPathError);
 }
 
-HBITMAP CInstallerDlg::LoadSkin(UINT nID) { return m_preload.Take(AfxGetInstanceHandle(), nID); }
+HBITMAP CInstallerDlg::LoadSkin(UINT nID, SIZE frame, const CSkinGround* pGround) {
+    // The PNG also for what is not drawn (the background), and, stretched,
+    // in place of what could not be.
+    if (m_nDpi != SKIN_DESIGN_DPI)
+        if (const HBITMAP hDrawn = DrawSkinArt(nID, frame, m_nDpi, pGround)) return hDrawn;
+    return m_preload.Take(AfxGetInstanceHandle(), nID);
+}
 
 // Each check box gets its own copy of the check-box skin: taking it in
 // changes the bitmap's key-colour pixels.
-void CInstallerDlg::SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h) {
-    chk.MoveWindow(x, y, w, h, TRUE);
+void CInstallerDlg::SkinCheckBox(CChk2Btn& chk) {
+    chk.m_nGap = Scale(5);
     CBitmap bmp;
-    bmp.Attach(LoadSkin(IDB_SKIN_CHECKBOX));
+    bmp.Attach(LoadSkin(IDB_SKIN_CHECKBOX, {Scale(kCheckBox), Scale(kCheckBox)}));
     chk.SetImage(&bmp);
 }
 
 // A button's image list copies the strip, so the bitmap goes right away.
+// The button is in its place already: its images are drawn at its size.
 void CInstallerDlg::SkinButton(CBtnEx& btn, UINT nID) {
+    CRect rc;
+    btn.GetWindowRect(&rc);
     CBitmap bmp;
-    bmp.Attach(LoadSkin(nID));
+    bmp.Attach(LoadSkin(nID, {rc.Width(), rc.Height()}));
     btn.SetImage(bmp, TRUE);
 }
 
-namespace {
+void CInstallerDlg::SkinAtDpi() {
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    {
+        // The caption buttons copy their strips; drawn anew at another DPI
+        // over the background under them.
+        CBitmap bmpButton[2];
+        const UINT nIDs[2] = {IDB_SKIN_CLOSE, IDB_SKIN_MINIMIZE};
+        CSkinPixels back;
+        const BOOL bGround = SkinBitmapPixels(BackgroundBitmap(), &back);
+        for (int i = 0; i < 2; ++i) {
+            const CRect rc = CaptionButtonRect(i, rcClient.Width());
+            const CSkinGround ground = {bGround ? &back : nullptr, {rc.left, rc.top}};
+            bmpButton[i].Attach(LoadSkin(nIDs[i], {rc.Width(), rc.Height()}, &ground));
+        }
+        SetCaptionButtons(bmpButton[0], bmpButton[1]);
+    }
 
-// A label of a later page: its colour and font height, its place, hidden.
-void PlaceHiddenLabel(CStaticEx& label, COLORREF crText, int nFontHeight, int x, int y, int w, int h) {
-    label.m_crText = crText;
-    label.m_nFontHeight = nFontHeight;
-    label.MoveWindow(x, y, w, h, TRUE);
-    label.ShowWindow(SW_HIDE);
+    for (const CPlace& place : kPlaces) {
+        const CRect rc = ScaleRect(place.rc.left, place.rc.top, place.rc.right, place.rc.bottom);
+        ::MoveWindow(::GetDlgItem(m_hWnd, place.nID), rc.left, rc.top, rc.Width(), rc.Height(), TRUE);
+    }
+    m_linkLicense.SetFontHeight(-Scale(kLinkFont));
+    m_staticStatus.SetFontHeight(Scale(kStatusFont));
+    m_staticPercent.SetFontHeight(Scale(kStatusFont));
+    m_staticDoneTitle.SetFontHeight(Scale(kTitleFont));
+    m_staticDoneHint.SetFontHeight(Scale(kHintFont));
+    for (CStaticEx* pLabel : {&m_linkLicense, &m_staticStatus, &m_staticPercent, &m_staticDoneTitle, &m_staticDoneHint})
+        pLabel->m_nLineSpacing = Scale(3);
+
+    m_staticPathError.m_nImageInset = Scale(3);
+    {
+        CBitmap bmp;
+        bmp.Attach(LoadSkin(IDB_SKIN_PATH_ERROR, {Scale(kPathError.cx), Scale(kPathError.cy)}));
+        m_staticPathError.SetImage(bmp);
+    }
+    SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
+    SkinButton(m_btnInstall, IDB_SKIN_INSTALL);
+    SkinCheckBox(m_chkAutoRun);
+    SkinCheckBox(m_chkTaskbar);
+    SkinCheckBox(m_chkAgree);
+    if (m_bLaterPagesSkinned) SkinLaterPagesAtDpi();
+    Invalidate(TRUE);
 }
+
+void CInstallerDlg::SetDpi(UINT nDpi) {
+    CDlgEx::SetDpi(nDpi);
+    SkinAtDpi();
+}
+
+namespace {
 
 const COLORREF kBlackText = RGB(0, 0, 0);
 const COLORREF kGreyText = RGB(169, 169, 169);
@@ -106,43 +208,17 @@ const COLORREF kLinkHover = RGB(255, 146, 40);
 
 BOOL CInstallerDlg::OnInitDialog() {
     if (!CDlgEx::OnInitDialog()) return FALSE;
+    CSingleInstance::MarkWindow(m_hWnd);  // for a second start to find
     SetTitle();
-
-    m_nCaptionHeight = -1;
-    m_nBorder = 1;
-    m_nBtnRight = 10;
-    m_nBtnTop = 10;
-    m_nBtnGap = 10;
-    {
-        CBitmap bmpMin, bmpClose;  // the caption buttons copy their strips
-        bmpMin.Attach(LoadSkin(IDB_SKIN_MINIMIZE));
-        bmpClose.Attach(LoadSkin(IDB_SKIN_CLOSE));
-        SetSkin(LoadSkin(IDB_SKIN_BACKGROUND), bmpClose, bmpMin);  // the window becomes 622x422
-    }
+    // The window becomes 622x422 at 96 DPI.
+    SetBackground(LoadSkin(IDB_SKIN_BACKGROUND, {}), m_preload.TakeScaled(m_nDpi));
+    SkinAtDpi();
 
     // Options page.
-    m_staticPathError.MoveWindow(22, 317, 119, 12, TRUE);
-    {
-        CBitmap bmp;
-        bmp.Attach(LoadSkin(IDB_SKIN_PATH_ERROR));
-        m_staticPathError.SetImage(bmp);
-    }
-    ::MoveWindow(::GetDlgItem(m_hWnd, IDC_GROUP_INSTALL_DIR), 23, 270, 492, 38, TRUE);
-    m_editInstallDir.MoveWindow(25, 285, 488, 20, TRUE);
     // EN_CHANGE runs the folder check, which shows or hides the error: an
     // earlier installation's folder may be a rejected one.
     m_editInstallDir.SetWindowText(m_run.InstallDir());
-
-    m_btnBrowse.MoveWindow(515, 277, 86, 30, TRUE);
-    SkinButton(m_btnBrowse, IDB_SKIN_BROWSE);
-
-    m_btnInstall.MoveWindow(460, 360, 140, 40, TRUE);
-    SkinButton(m_btnInstall, IDB_SKIN_INSTALL);
-
-    SkinCheckBox(m_chkAutoRun, 23, 340, 50, 30);
-    SkinCheckBox(m_chkTaskbar, 210, 340, 80, 30);
     m_chkTaskbar.SetCheck(1);
-    SkinCheckBox(m_chkAgree, 23, 375, 100, 30);
     m_chkAgree.SetCheck(1);
     m_chkAgree.m_crText = kGreyText;
     UpdateInstallButton();  // the folder was checked before the box was ticked
@@ -153,28 +229,22 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_linkLicense.m_bHandCursor = TRUE;
     m_linkLicense.m_bUnderline = TRUE;
     m_linkLicense.ModifyStyle(0, SS_NOTIFY);  // clicks reach the dialog as STN_CLICKED
-    m_linkLicense.MoveWindow(120, 375, 120, 30, TRUE);
 
     // Progress page; its images and the finish page's come with Install
     // (SkinLaterPages), so that the window shows sooner.
-    m_progress.MoveWindow(23, 335, 580, 4, TRUE);
     m_progress.ShowWindow(SW_HIDE);
-
-    // Wide enough for the status with speed and time left on one line, left
-    // of the percentage at 570.
-    PlaceHiddenLabel(m_staticStatus, kGreyText, 22, 23, 350, 517, 20);
-    PlaceHiddenLabel(m_staticPercent, kBlackText, 22, 570, 350, 50, 20);
+    m_staticStatus.m_crText = kGreyText;
+    m_staticPercent.m_crText = kBlackText;
+    m_staticStatus.ShowWindow(SW_HIDE);
+    m_staticPercent.ShowWindow(SW_HIDE);
 
     // Finish page.
-    // Each text on one line, left of the Finish button at 460.
-    PlaceHiddenLabel(m_staticDoneTitle, kBlackText, 26, 23, 283, 420, 26);
-    PlaceHiddenLabel(m_staticDoneHint, kGreyText, 20, 23, 320, 420, 22);
-
-    m_chkRunClient.MoveWindow(23, 375, 50, 30, TRUE);
+    m_staticDoneTitle.m_crText = kBlackText;
+    m_staticDoneHint.m_crText = kGreyText;
+    m_staticDoneTitle.ShowWindow(SW_HIDE);
+    m_staticDoneHint.ShowWindow(SW_HIDE);
     m_chkRunClient.SetCheck(1);
     m_chkRunClient.ShowWindow(SW_HIDE);
-
-    m_btnFinish.MoveWindow(460, 360, 140, 40, TRUE);
     m_btnFinish.ShowWindow(SW_HIDE);
 
     // Handled once the dialog is on the screen: posted messages come
@@ -205,10 +275,22 @@ LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
 void CInstallerDlg::SkinLaterPages() {
     if (m_bLaterPagesSkinned) return;
     m_bLaterPagesSkinned = TRUE;
-    m_progress.SetImages(LoadSkin(IDB_SKIN_PROGRESS_TRACK), LoadSkin(IDB_SKIN_PROGRESS_FILL));  // the bar keeps both
-    SkinCheckBox(m_chkRunClient, 23, 375, 50, 30);
+    SkinLaterPagesAtDpi();
+}
+
+void CInstallerDlg::SkinLaterPagesAtDpi() {
+    // In their places already: the images are drawn at their sizes.
+    CRect rc;
+    m_progress.GetWindowRect(&rc);
+    const SIZE bar = {rc.Width(), rc.Height()};
+    m_progress.SetImages(LoadSkin(IDB_SKIN_PROGRESS_TRACK, bar), LoadSkin(IDB_SKIN_PROGRESS_FILL, bar));  // the bar keeps both
+    SkinCheckBox(m_chkRunClient);
     SkinButton(m_btnFinish, IDB_SKIN_FINISH);
-    m_btnFinish.MoveWindow(460, 360, 140, 40, TRUE);  // the skin sized it to one state image
+}
+
+LRESULT CInstallerDlg::OnDestroyWindow(WPARAM, LPARAM) {
+    CSingleInstance::UnmarkWindow(m_hWnd);
+    return Default();
 }
 
 void CInstallerDlg::OnPaint() {

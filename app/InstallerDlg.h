@@ -11,6 +11,7 @@
 #include "controls/StaticEx.h"
 #include "app/StatusText.h"
 #include "install/InstallRun.h"
+#include "skin/SkinArt.h"
 #include "skin/SkinPreload.h"
 
 // Posted by OnInitDialog to itself: the work that can wait until the window shows.
@@ -26,6 +27,8 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Moved to a monitor of another DPI: laid out and skinned anew.
+    void SetDpi(UINT nDpi) override;
 
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -40,6 +43,7 @@ protected:
     void OnStnClickedLicense();
     LRESULT OnInstallNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnShown(WPARAM, LPARAM);
+    LRESULT OnDestroyWindow(WPARAM, LPARAM);
     void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()
 
@@ -54,11 +58,17 @@ protected:
     void UpdateDownloadStatus();
     // The failure box; Retry starts the run again, Cancel ends the program.
     void OnInstallFailed(InstallFailure cause, DWORD detail);
+    // The caption buttons, every control's place and font, and the images
+    // of the pages that have them, at m_nDpi.
+    void SkinAtDpi();
     // The images of the progress and finish pages, once, when Install first
-    // needs them.
+    // needs them, and again at another DPI.
     void SkinLaterPages();
-    HBITMAP LoadSkin(UINT nID);
-    void SkinCheckBox(CChk2Btn& chk, int x, int y, int w, int h);
+    void SkinLaterPagesAtDpi();
+    // Skin image nID: the drawn PNG at 96 DPI, otherwise drawn anew, each
+    // state frame.cx x frame.cy (DrawSkinArt).
+    HBITMAP LoadSkin(UINT nID, SIZE frame, const CSkinGround* pGround = nullptr);
+    void SkinCheckBox(CChk2Btn& chk);
     void SkinButton(CBtnEx& btn, UINT nID);
 
     CInstallRun& m_run;

@@ -2,6 +2,7 @@
 
 BEGIN_MESSAGE_MAP(CBtnEx, CSkinButton)
     ON_WM_SETCURSOR()
+    ON_WM_SIZE()
 END_MESSAGE_MAP()
 
 void CBtnEx::PreSubclassWindow() {
@@ -22,6 +23,11 @@ void CBtnEx::SetImage(HBITMAP hBitmap, BOOL bResize) {
     SIZE image = {};
     SkinLoadStrip(m_imgList, hBitmap, 4, &image);
     if (bResize) SetWindowPos(nullptr, 0, 0, image.cx, image.cy, SWP_NOZORDER | SWP_NOMOVE);
+    GetWindowRect(&m_rect);
+}
+
+void CBtnEx::OnSize(UINT, int, int) {
+    Default();
     GetWindowRect(&m_rect);
 }
 

@@ -23,5 +23,7 @@ protected:
     void DrawImage(CDC* pDC, int nState);
     void DrawLabel(CDC* pDC, int nState);
     BOOL OnSetCursor(CWnd* pWnd, UINT nHitTest, UINT message);
+    // Drawn at the size it is given, also when moved without a new image.
+    void OnSize(UINT nType, int cx, int cy);
     DECLARE_MESSAGE_MAP()
 };

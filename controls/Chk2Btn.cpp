@@ -6,8 +6,8 @@ int CheckBoxImageIndex(UINT itemState, int nCheck, BOOL bHover, BOOL* pbPressed)
     return (nCheck == 1 ? 3 : 0) + state;
 }
 
-BOOL CheckBoxFitSize(SIZE current, SIZE image, SIZE text, SIZE* pNew) {
-    const int needW = image.cx + text.cx + 5;
+BOOL CheckBoxFitSize(SIZE current, SIZE image, SIZE text, SIZE* pNew, int nGap) {
+    const int needW = image.cx + text.cx + nGap;
     const int needH = image.cy > text.cy ? image.cy : text.cy;
     if (current.cy < text.cy || current.cy < image.cy || current.cx < needW) {
         *pNew = {needW, needH};
@@ -16,8 +16,10 @@ BOOL CheckBoxFitSize(SIZE current, SIZE image, SIZE text, SIZE* pNew) {
     return FALSE;
 }
 
-// Smaller than any real content, so the first paint fits the box.
-CChk2Btn::CChk2Btn() { m_rect = CRect(0, 0, 2, 2); }
+// Smaller than any real content, so that the next paint fits the box.
+const CRect kUnfitted(0, 0, 2, 2);
+
+CChk2Btn::CChk2Btn() { m_rect = kUnfitted; }
 
 void CChk2Btn::SetCheck(int nCheck) {
     m_nCheck = nCheck;
@@ -29,6 +31,7 @@ BOOL CChk2Btn::SetImage(CBitmap* pBitmap) {
     SkinLoadStrip(m_imgList, *pBitmap, 7, &image);
     m_nImageWidth = image.cx;
     m_nImageHeight = image.cy;
+    m_rect = kUnfitted;
     return TRUE;
 }
 
@@ -38,7 +41,7 @@ void CChk2Btn::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
     target.DrawText(m_strText, -1, &rcText, DT_CALCRECT);
     SIZE fit;
     if (CheckBoxFitSize({m_rect.Width(), m_rect.Height()}, {m_nImageWidth, m_nImageHeight},
-                        {rcText.Width(), rcText.Height()}, &fit)) {
+                        {rcText.Width(), rcText.Height()}, &fit, m_nGap)) {
         SetWindowPos(nullptr, 0, 0, fit.cx, fit.cy, SWP_NOZORDER | SWP_NOMOVE);
         GetWindowRect(&m_rect);
     }
@@ -57,6 +60,6 @@ void CChk2Btn::DrawLabel(CDC* pDC, int nState) {
     CSelectGuard selected(pDC, SkinControlFont(this, DEFAULT_GUI_FONT));
     CRect rc;
     GetClientRect(&rc);
-    rc.left += m_nImageWidth + 5;
+    rc.left += m_nImageWidth + m_nGap;
     pDC->DrawText(m_strText, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }

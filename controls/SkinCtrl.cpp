@@ -1,11 +1,5 @@
 #include "controls/SkinCtrl.h"
 
-SIZE SkinBitmapSize(HBITMAP hBitmap) {
-    BITMAP bm = {};
-    if (hBitmap) ::GetObjectW(hBitmap, sizeof(bm), &bm);
-    return {bm.bmWidth, bm.bmHeight};
-}
-
 BOOL SkinLoadStrip(CImageList& list, HBITMAP hBitmap, int nStates, SIZE* pSize) {
     if (!hBitmap) return FALSE;
     const SIZE size = SkinBitmapSize(hBitmap);

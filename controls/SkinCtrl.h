@@ -11,9 +11,6 @@
 // size. FALSE when hBitmap is NULL.
 BOOL SkinLoadStrip(CImageList& list, HBITMAP hBitmap, int nStates, SIZE* pSize = nullptr);
 
-// Size of a bitmap, (0, 0) for NULL.
-SIZE SkinBitmapSize(HBITMAP hBitmap);
-
 // Paints the parent's background behind pCtrl into pDC: the parent draws its
 // whole window background at its own window coordinates on WM_ERASEBKGND,
 // shifted so that the control's top-left lands at (0, 0); afterwards

@@ -54,10 +54,16 @@ BOOL CStaticEx::SetImage(HBITMAP hBitmap) {
     return TRUE;
 }
 
+void CStaticEx::SetFontHeight(int nHeight) {
+    m_nFontHeight = nHeight;
+    m_font.DeleteObject();
+    InvalidateRect(nullptr, TRUE);
+}
+
 HFONT CStaticEx::GetLabelFont() {
     if (!m_font.m_hObject)
         m_font.CreateDerivedFont(SkinControlFont(this, SYSTEM_FONT), m_nFontHeight != 0 ? m_nFontHeight : -12,
-                                 m_nFontWeight, L"微软雅黑", m_nFontWidth, m_bUnderline);
+                                 m_nFontWeight, SKIN_FONT_FACE, m_nFontWidth, m_bUnderline);
     return m_font;
 }
 
@@ -79,7 +85,7 @@ void CStaticEx::DrawLabelBackground(CDC* pDC) {
 
     CRect rc;
     GetWindowRect(&rc);
-    const int x = m_bImageRight ? rc.Width() - m_nImageWidth - 3 : 3;
+    const int x = m_bImageRight ? rc.Width() - m_nImageWidth - m_nImageInset : m_nImageInset;
     const int y = (rc.Height() - m_nImageHeight) / 2;
     if (m_imgList.GetSafeHandle())
         m_imgList.Draw(pDC, m_nImageIndex, CPoint(x, y), ILD_TRANSPARENT);
@@ -91,8 +97,8 @@ int CStaticEx::DrawLabelText(CDC* pDC) {
     CRect rcArea;
     GetClientRect(&rcArea);
     if (m_nImageWidth != 0) {
-        if (m_bImageRight) rcArea.right -= m_nImageWidth + 6;
-        else rcArea.left += m_nImageWidth + 6;
+        if (m_bImageRight) rcArea.right -= m_nImageWidth + 2 * m_nImageInset;
+        else rcArea.left += m_nImageWidth + 2 * m_nImageInset;
     }
 
     const DWORD style = GetStyle();

@@ -36,11 +36,14 @@ public:
     int m_nImageIndex = 0;
     COLORREF m_crPrefix = 0;
     int m_nPrefixLen = 0;     // leading characters of the first line in m_crPrefix
+    int m_nImageInset = 3;    // the image's distance from its side; the text's is twice that
 
     // Replaces the text and repaints before returning (NULL: no text).
     void SetText(LPCWSTR pszText);
     // One image beside the text; FALSE for NULL. The caller keeps the bitmap.
     BOOL SetImage(HBITMAP hBitmap);
+    // The text's font nHeight pixels high from the next paint on.
+    void SetFontHeight(int nHeight);
 
     // Lays out and draws the text; may grow the label. Returns 0.
     virtual int DrawLabelText(CDC* pDC);

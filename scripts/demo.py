@@ -8,13 +8,15 @@ afterwards so what was installed can be looked at).
 With a usable X display the person clicks through the installer. Without
 one the demo drives a full install in its own Xvfb display: options page,
 start-at-logon ticked, Install, progress, finish page, Finish; it saves a
-screenshot of each page to out/demo/ and prints what was installed.
+screenshot of each page to out/demo/, then one of the options page at 144
+DPI (150 %), and prints what was installed.
 
 Usage: demo.py BUILD_DIR
 """
 import os
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import time
@@ -147,6 +149,32 @@ def drive(s):
     return shots
 
 
+# Where Wine 8 reads the DPI a program starts with (falling back to
+# LogPixels under HKEY_CURRENT_CONFIG\Software\Fonts).
+DPI_KEY = r"HKCU\Control Panel\Desktop"
+
+
+def options_at(s, dpi):
+    """A screenshot of the options page at dpi; the prefix is set back to
+    96 DPI afterwards."""
+    s.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    try:
+        proc = s.installer = s.start_installer()
+        s.step("the installer window did not appear at %d DPI" % dpi, "find", TITLE, "30000")
+        time.sleep(1)  # let the skinned controls paint
+        png = screenshot(s, "options-%ddpi" % dpi)
+        s.step("closing the installer failed", "close", TITLE)
+        proc.wait(timeout=30)
+        with open(png, "rb") as f:
+            width, height = struct.unpack(">II", f.read(24)[16:24])
+        expected = ((622 * dpi + 48) // 96, (422 * dpi + 48) // 96)
+        if (width, height) != expected:
+            raise DemoError("the window at %d DPI is %dx%d, not %dx%d" % ((dpi, width, height) + expected))
+    finally:
+        s.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+    return png
+
+
 def report(s, shots):
     folder = s.c_drive("velmora")
     launcher_log = os.path.join(folder, "vlLauncher.log")
@@ -253,6 +281,7 @@ def main():
         s = DemoSession(own_display, STANDIN_ENV)
         os.makedirs(OUT, exist_ok=True)
         shots = drive(s)
+        shots.append(options_at(s, 144))
         report(s, shots)
         print("demo: done")
         return 0

@@ -20,6 +20,10 @@
 # - The progress fill is drawn from its two ends over the track, overhanging
 #   it by 10 pixels at each end; those 10 columns stay transparent so the
 #   fill's rounded ends meet the track's ends.
+# - At DPIs other than 96 the program draws every image but the background
+#   itself (skin/SkinArt.cpp), the same shapes and colours at the scaled
+#   size: a change here wants the same change there. The unit tests compare
+#   the two at 96 DPI.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,4 +1,5 @@
 #include "skin/DlgEx.h"
+#include "skin/SkinArt.h"
 #include "skin/SkinGeometry.h"
 
 BEGIN_MESSAGE_MAP(CDlgEx, CDialog)
@@ -11,6 +12,8 @@ BEGIN_MESSAGE_MAP(CDlgEx, CDialog)
     ON_WM_NCLBUTTONDBLCLK()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_SIZE()
+    ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+    ON_MESSAGE(WM_GETDPISCALEDSIZE, OnGetDpiScaledSize)
 END_MESSAGE_MAP()
 
 CDlgEx::CDlgEx(UINT nIDTemplate, const wchar_t* pszTitle) : CDialog(nIDTemplate, nullptr), m_pszTitle(pszTitle) {}
@@ -26,7 +29,38 @@ BOOL CDlgEx::OnInitDialog() {
     m_nMaxWidth = rcWork.right - rcWork.left;
     m_nMaxHeight = rcWork.bottom - rcWork.top;
     m_rcRestore = SkinInitialRestoreRect(rcWork);
+    // The controls are laid out here, never by the dialog manager.
+    SkinKeepDialogLayout(m_hWnd);
+    m_nDpi = SkinWindowDpi(m_hWnd);
+    LOGFONTW lf = {};
+    ::GetObjectW(GetFont(), sizeof(lf), &lf);
+    m_nFontHeight = ::MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, SKIN_DESIGN_DPI, static_cast<int>(m_nDpi));
+    CDlgEx::SetDpi(m_nDpi);  // only the font: nothing else is there yet
     return TRUE;
+}
+
+int CDlgEx::Scale(int v) const { return SkinScale(v, m_nDpi); }
+
+CRect CDlgEx::ScaleRect(int l, int t, int r, int b) const { return SkinScaleRect({l, t, r, b}, m_nDpi); }
+
+HBITMAP CDlgEx::BackgroundBitmap() const {
+    return static_cast<HBITMAP>(m_bmpBackDpi.m_hObject ? m_bmpBackDpi.m_hObject : m_bmpBack.m_hObject);
+}
+
+void CDlgEx::SetDpi(UINT nDpi) {
+    m_nDpi = SkinSaneDpi(nDpi);
+    // The template font at the DPI, for every control that shows it.
+    CFont font;
+    if (font.CreateDerivedFont(GetFont(), -Scale(m_nFontHeight))) {
+        for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+            ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.m_hObject), FALSE);
+        m_fontDpi.Attach(font.Detach());
+    }
+    if (!m_bmpBack.m_hObject) return;
+    SetBackground(m_bmpBack);
+    CRect rc;
+    GetClientRect(&rc);
+    PlaceCaptionButtons(rc.Width());
 }
 
 void CDlgEx::SetTitle() {
@@ -35,13 +69,14 @@ void CDlgEx::SetTitle() {
     CRect rc;
     {
         CClientDC dc(this);
-        CSelectGuard font(&dc, GetFont());
+        const HGDIOBJ hFont = m_fontDpi.m_hObject ? m_fontDpi.m_hObject : GetFont();
+        CSelectGuard font(&dc, hFont);
         LOGFONTW lf = {};
-        ::GetObjectW(GetFont(), sizeof(lf), &lf);
+        ::GetObjectW(hFont, sizeof(lf), &lf);
         const int h = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
-        int t = (m_nCaptionHeight + 1 - h) / 2;
-        if (t < 0) t = 6;
-        const int left = m_nBorder + 5 + (SendMessage(WM_GETICON, ICON_SMALL) ? 16 : 0);
+        int t = (Scale(m_nCaptionHeight) + 1 - h) / 2;
+        if (t < 0) t = Scale(6);
+        const int left = Scale(m_nBorder + 5 + (SendMessage(WM_GETICON, ICON_SMALL) ? 16 : 0));
         rc.SetRect(left, t - 2, left, t - 2);
         CString text;
         GetWindowText(text);
@@ -55,38 +90,74 @@ void CDlgEx::SetTitle() {
 }
 
 BOOL CDlgEx::SetSkin(HBITMAP hBack, HBITMAP hClose, HBITMAP hMin) {
-    m_bmpBack.DeleteObject();
+    SetBackground(hBack);
+    SetCaptionButtons(hClose, hMin);
+    return TRUE;
+}
+
+void CDlgEx::SetBackground(HBITMAP hBack, HBITMAP hBackDpi) {
+    if (hBack != m_bmpBack.m_hObject) m_bmpBack.Attach(hBack);
     m_bmpOverlay.DeleteObject();
+    m_bmpBackDpi.Attach(hBackDpi);
     m_bStretch = FALSE;
-    m_bmpBack.Attach(hBack);
+    if (!m_bmpBack.m_hObject) return;  // no skin: the window keeps its size
     BITMAP bm = {};
     m_bmpBack.GetBitmap(&bm);
+    const int w = Scale(bm.bmWidth), h = Scale(bm.bmHeight);
+    const SIZE ahead = SkinBitmapSize(hBackDpi);
+    if (ahead.cx != w || ahead.cy != h || m_nDpi == SKIN_DESIGN_DPI) m_bmpBackDpi.DeleteObject();
+    // Without memory for it the design background is stretched (DrawBackground).
+    if (m_nDpi != SKIN_DESIGN_DPI && !m_bmpBackDpi.m_hObject)
+        m_bmpBackDpi.Attach(ScaleSkinBackground(m_bmpBack, m_nBorder, m_nDpi));
     CRect rcWnd;
     GetWindowRect(&rcWnd);
     // A new size gets its shape from OnSize.
-    if (rcWnd.Width() == bm.bmWidth && rcWnd.Height() == bm.bmHeight)
+    if (rcWnd.Width() == w && rcWnd.Height() == h)
         UpdateRegion();
     else
-        SetWindowPos(nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER | SWP_NOMOVE);
+        SetWindowPos(nullptr, 0, 0, w, h, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
 
-    int x = bm.bmWidth - m_nBtnRight;
-    const int y = m_nBtnTop;
+void CDlgEx::SetCaptionButtons(HBITMAP hClose, HBITMAP hMin) {
+    if (!m_sizeCaptionBtn.cx && m_nDpi == SKIN_DESIGN_DPI) {
+        const SIZE strip = SkinBitmapSize(hClose ? hClose : hMin);
+        m_sizeCaptionBtn = {strip.cx / 4, strip.cy};
+    }
+    // Made where the strip would have them; PlaceCaptionButtons puts them
+    // in their places.
     if (hClose) {
         m_btnClose.DestroyWindow();
-        m_btnClose.CreateImageButton(x, y, hClose, IDC_CAPTION_CLOSE, this);
+        m_btnClose.CreateImageButton(0, 0, hClose, IDC_CAPTION_CLOSE, this);
         m_btnClose.SetToolTipText(L"关闭");
     }
     if (hMin) {
-        CRect rc;
-        int w = 0;
-        if (m_btnMax.m_hWnd) { m_btnMax.GetWindowRect(&rc); w = rc.Width(); }
-        else if (m_btnClose.m_hWnd) { m_btnClose.GetWindowRect(&rc); w = rc.Width(); }
-        x = x - w - m_nBtnGap;
         m_btnMin.DestroyWindow();
-        m_btnMin.CreateImageButton(x, y, hMin, IDC_CAPTION_MIN, this);
+        m_btnMin.CreateImageButton(0, 0, hMin, IDC_CAPTION_MIN, this);
         m_btnMin.SetToolTipText(L"最小化");
     }
-    return TRUE;
+    CRect rc;
+    GetClientRect(&rc);
+    PlaceCaptionButtons(rc.Width());
+}
+
+CRect CDlgEx::CaptionButtonRect(int nIndex, int cx) const {
+    // Right-aligned in the design window, and following its right edge.
+    BITMAP bm = {};
+    if (m_bmpBack.m_hObject) m_bmpBack.GetBitmap(&bm);
+    const int right = bm.bmWidth - m_nBtnRight - nIndex * (m_sizeCaptionBtn.cx + m_nBtnGap);
+    CRect rc = ScaleRect(right - m_sizeCaptionBtn.cx, m_nBtnTop, right, m_nBtnTop + m_sizeCaptionBtn.cy);
+    rc.OffsetRect(cx - Scale(bm.bmWidth), 0);
+    return rc;
+}
+
+void CDlgEx::PlaceCaptionButtons(int cx) {
+    // Close, maximise, minimise from the right.
+    int nIndex = 0;
+    for (CBtnEx* pBtn : {&m_btnClose, &m_btnMax, &m_btnMin}) {
+        if (!pBtn->m_hWnd) continue;
+        const CRect rc = CaptionButtonRect(nIndex++, cx);
+        pBtn->MoveWindow(rc.left, rc.top, rc.Width(), rc.Height(), TRUE);
+    }
 }
 
 void CDlgEx::OnSize(UINT, int cx, int) {
@@ -94,16 +165,25 @@ void CDlgEx::OnSize(UINT, int cx, int) {
     if (!m_bmpBack.m_hObject) return;
     UpdateRegion();
     Invalidate(TRUE);
-    // Caption buttons stay right-aligned: close, maximise, minimise.
-    int x = cx - m_nBtnRight;
-    for (CBtnEx* pBtn : {&m_btnClose, &m_btnMax, &m_btnMin}) {
-        if (!pBtn->m_hWnd) continue;
-        CRect rc;
-        pBtn->GetWindowRect(&rc);
-        ScreenToClient(&rc);
-        pBtn->MoveWindow(x - rc.Width(), rc.top, rc.Width(), rc.Height(), TRUE);
-        x -= rc.Width() + m_nBtnGap;
-    }
+    PlaceCaptionButtons(cx);
+}
+
+LRESULT CDlgEx::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    SetDpi(LOWORD(wParam));
+    if (const RECT* prc = reinterpret_cast<const RECT*>(lParam))
+        SetWindowPos(nullptr, prc->left, prc->top, prc->right - prc->left, prc->bottom - prc->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
+
+LRESULT CDlgEx::OnGetDpiScaledSize(WPARAM wParam, LPARAM lParam) {
+    auto* pSize = reinterpret_cast<SIZE*>(lParam);
+    if (!m_bmpBack.m_hObject || m_bResizable || !pSize) return FALSE;  // the old size scaled
+    BITMAP bm = {};
+    m_bmpBack.GetBitmap(&bm);
+    const UINT nDpi = SkinSaneDpi(LOWORD(wParam));
+    *pSize = {SkinScale(bm.bmWidth, nDpi), SkinScale(bm.bmHeight, nDpi)};
+    return TRUE;
 }
 
 BOOL CDlgEx::UpdateRegion() {
@@ -115,11 +195,12 @@ BOOL CDlgEx::UpdateRegion() {
     CRgn rgn;
     rgn.CreateRectRgn(0, 0, rcWnd.Width(), rcWnd.Height());
     {
+        // The design background's key pixels, each where it lies at the DPI.
         CDC dc;
         dc.CreateCompatibleDC(nullptr);
         CSelectGuard back(&dc, m_bmpBack.m_hObject);
-        const CArray<POINT> removed = SkinCornerKeyPixels(
-            rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight,
+        const CArray<RECT> removed = SkinCornerKeyRects(
+            rcWnd.Width(), rcWnd.Height(), bm.bmWidth, bm.bmHeight, m_nDpi,
             [&dc](int x, int y) { return dc.GetPixel(x, y) == SKIN_KEY_COLOR; });
         // Without all of the corners the shape would be wrong: the window
         // stays a plain rectangle.
@@ -127,9 +208,9 @@ BOOL CDlgEx::UpdateRegion() {
             ::SetWindowRgn(m_hWnd, nullptr, FALSE);
             return FALSE;
         }
-        for (const POINT& p : removed) {
+        for (const RECT& rc : removed) {
             CRgn pixel;
-            pixel.CreateRectRgn(p.x, p.y, p.x + 1, p.y + 1);
+            pixel.CreateRectRgn(rc.left, rc.top, rc.right, rc.bottom);
             rgn.CombineRgn(rgn, pixel, RGN_DIFF);
         }
     }
@@ -152,19 +233,20 @@ BOOL CDlgEx::OnEraseBkgnd(CDC* pDC) {
     int iw = 0;
     HICON hIcon = reinterpret_cast<HICON>(SendMessage(WM_GETICON, ICON_SMALL));
     if (hIcon && m_bDrawIcon) {
-        ::DrawIconEx(pMem->m_hDC, b, SkinCaptionIconTop(c), hIcon, 16, 16, 0, nullptr, DI_NORMAL);
         iw = 16;
+        ::DrawIconEx(pMem->m_hDC, Scale(b), Scale(SkinCaptionIconTop(c)), hIcon, Scale(iw), Scale(iw), 0, nullptr,
+                     DI_NORMAL);
     }
     if (m_bDrawTitle) {
         CString text;
         GetWindowText(text);
         CFont font;
-        font.CreateDerivedFont(GetFont(), -12, m_nTitleWeight, L"微软雅黑");
+        font.CreateDerivedFont(GetFont(), -Scale(12), m_nTitleWeight, SKIN_FONT_FACE);
         CSaveDC state(pMem);
         pMem->SetBkMode(TRANSPARENT);
         pMem->SetTextColor(m_crTitle);
         CSelectGuard selected(pMem, font);
-        pMem->TextOut(b + 5 + m_nTitleOffset + iw, SkinCaptionTextTop(c), text, text.GetLength());
+        pMem->TextOut(Scale(b + 5 + m_nTitleOffset + iw), Scale(SkinCaptionTextTop(c)), text, text.GetLength());
     }
     buffer.Present();
     return TRUE;
@@ -174,17 +256,18 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
     CRect rcWnd;
     GetWindowRect(&rcWnd);
     const int W = rcWnd.Width(), H = rcWnd.Height();
-    BITMAP bm = {};
-    m_bmpBack.GetBitmap(&bm);
+    const HBITMAP hBack = BackgroundBitmap();
+    const SIZE bm = SkinBitmapSize(hBack);
 
     CDC src;
     src.CreateCompatibleDC(pDC);
-    CSelectGuard back(&src, m_bmpBack.m_hObject);
-    const CArray<SkinBlit> blits =
-        SkinBackgroundBlits(W, H, bm.bmWidth, bm.bmHeight, m_nBorder, m_nCaptionHeight, m_bStretch);
-    if (!blits.IsComplete()) {
-        // Out of memory for the pieces: the bitmap as a whole, stretched.
-        pMemDC->StretchBlt(0, 0, W, H, &src, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    CSelectGuard back(&src, hBack);
+    const CArray<SkinBlit> blits = SkinBackgroundBlits(W, H, bm.cx, bm.cy, Scale(m_nBorder),
+                                                       m_nCaptionHeight < 0 ? -1 : Scale(m_nCaptionHeight), m_bStretch);
+    if (!blits.IsComplete() || (m_nDpi != SKIN_DESIGN_DPI && hBack == m_bmpBack.m_hObject)) {
+        // Out of memory for the pieces, or for the background at the DPI:
+        // the bitmap as a whole, stretched.
+        pMemDC->StretchBlt(0, 0, W, H, &src, 0, 0, bm.cx, bm.cy, SRCCOPY);
         return FALSE;
     }
     for (const SkinBlit& blit : blits) {
@@ -197,7 +280,8 @@ BOOL CDlgEx::DrawBackground(CDC* pDC, CDC* pMemDC) {
         BITMAP ov = {};
         m_bmpOverlay.GetBitmap(&ov);
         CSelectGuard overlay(&src, m_bmpOverlay.m_hObject);
-        pMemDC->BitBlt(W - m_nBtnRight - ov.bmWidth, m_nBtnTop, ov.bmWidth, ov.bmHeight, &src, 0, 0, SRCCOPY);
+        pMemDC->BitBlt(W - Scale(m_nBtnRight) - ov.bmWidth, Scale(m_nBtnTop), ov.bmWidth, ov.bmHeight, &src, 0, 0,
+                       SRCCOPY);
     }
     return TRUE;
 }
@@ -208,7 +292,9 @@ LRESULT CDlgEx::OnNcHitTest(CPoint point) {
     CRect rc;
     GetClientRect(&rc);
     LRESULT code = 0;
-    if (SkinHitTest(point, rc.Width(), rc.Height(), m_nBorder, m_nCaptionHeight, m_bResizable, &code)) return code;
+    if (SkinHitTest(point, rc.Width(), rc.Height(), Scale(m_nBorder),
+                    m_nCaptionHeight < 0 ? -1 : Scale(m_nCaptionHeight), m_bResizable, &code))
+        return code;
     return Default();
 }
 
@@ -227,7 +313,7 @@ void CDlgEx::OnNcLButtonDblClk(UINT nHitTest, CPoint) {
 }
 
 void CDlgEx::OnLButtonDblClk(UINT, CPoint point) {
-    if (m_bMaximized && ((point.y >= 0 && point.y < m_nCaptionHeight) || m_nCaptionHeight == -1)) OnBtnMax();
+    if (m_bMaximized && ((point.y >= 0 && point.y < Scale(m_nCaptionHeight)) || m_nCaptionHeight == -1)) OnBtnMax();
     Default();
 }
 

@@ -1,4 +1,5 @@
 #include "skin/SkinGeometry.h"
+#include "skin/SkinDpi.h"
 
 namespace {
 
@@ -49,19 +50,48 @@ CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c,
     return v;
 }
 
-CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey) {
-    CArray<POINT> removed;
-    auto band = [&](int yFirst, int yEnd, int dy) {
+CArray<RECT> SkinCornerKeyRects(int W, int H, int bw, int bh, UINT nDpi, CFunctionRef<bool(int x, int y)> isKey) {
+    // Design pixel v counted from the near edge, or from the far edge of a
+    // window N pixels long.
+    auto nearEdge = [nDpi](int v, LONG* lo, LONG* hi) {
+        *lo = SkinScale(v, nDpi);
+        *hi = SkinScale(v + 1, nDpi);
+    };
+    auto farEdge = [nDpi](int d, int N, LONG* lo, LONG* hi) {
+        *lo = N - SkinScale(d + 1, nDpi);
+        *hi = N - SkinScale(d, nDpi);
+    };
+    CArray<RECT> removed;
+    auto band = [&](int yFirst, int yEnd, bool bottom) {
         for (int y = yFirst; y < yEnd; ++y) {
             if (y < 0) continue;  // above a bitmap lower than the band: nothing there
+            RECT rc;
+            if (bottom)
+                farEdge(bh - 1 - y, H, &rc.top, &rc.bottom);
+            else
+                nearEdge(y, &rc.top, &rc.bottom);
             for (int x = 0; x < 9 && x < bw; ++x) {
-                if (isKey(x, y)) removed.Add({x, y + dy});
-                if (isKey(bw - 1 - x, y)) removed.Add({W - 1 - x, y + dy});
+                if (isKey(x, y)) {
+                    nearEdge(x, &rc.left, &rc.right);
+                    removed.Add(rc);
+                }
+                if (isKey(bw - 1 - x, y)) {
+                    farEdge(x, W, &rc.left, &rc.right);
+                    removed.Add(rc);
+                }
             }
         }
     };
-    band(0, bh < 9 ? bh : 9, 0);  // top corners stay at the window's top
-    band(bh - 9, bh, H - bh);      // bottom corners follow the window's bottom
+    band(0, bh < 9 ? bh : 9, false);  // top corners stay at the window's top
+    band(bh - 9, bh, true);           // bottom corners follow the window's bottom
+    return removed;
+}
+
+CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey) {
+    const CArray<RECT> rects = SkinCornerKeyRects(W, H, bw, bh, SKIN_DESIGN_DPI, isKey);
+    CArray<POINT> removed;
+    if (!rects.IsComplete()) removed.MarkIncomplete();
+    for (const RECT& rc : rects) removed.Add({rc.left, rc.top});
     return removed;
 }
 

@@ -29,6 +29,11 @@ CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c,
 // tells whether bitmap pixel (x, y) is the key. A pixel may appear twice.
 // Without memory for all of them the result is incomplete (IsComplete).
 CArray<POINT> SkinCornerKeyPixels(int W, int H, int bw, int bh, CFunctionRef<bool(int x, int y)> isKey);
+// The same for a window laid out at nDpi from the bw x bh design background:
+// each lost design pixel as the window rectangle it scales to, its edges
+// counted from the window's left and top or, in the right and bottom
+// corners, from its right and bottom.
+CArray<RECT> SkinCornerKeyRects(int W, int H, int bw, int bh, UINT nDpi, CFunctionRef<bool(int x, int y)> isKey);
 
 // Hit test of client point pt in a cx x cy client area. TRUE with *pCode
 // when the skin answers; FALSE when the default processing does.

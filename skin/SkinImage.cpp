@@ -29,24 +29,47 @@ HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     CPngInfo info;
     if (!data || !ReadPngHeader(data, cb, &info)) return nullptr;
 
+    CSkinPixels px;
+    HBITMAP hDib = SkinCreateBitmap(info.width, info.height, &px);
+    if (!hDib) return nullptr;
+    // Decoded straight into the bitmap, its top row last in memory, then
+    // flattened in place.
+    if (!DecodePng(data, cb, info, px.top, px.stride)) {
+        ::DeleteObject(hDib);
+        return nullptr;
+    }
+    for (int y = 0; y < px.height; ++y)
+        for (int x = 0; x < px.width; ++x) px.At(x, y) = SkinConvertPixel(px.At(x, y), SKIN_KEY_COLOR);
+    return hDib;
+}
+
+SIZE SkinBitmapSize(HBITMAP hBitmap) {
+    BITMAP bm = {};
+    if (hBitmap) ::GetObjectW(hBitmap, sizeof(bm), &bm);
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+HBITMAP SkinCreateBitmap(int w, int h, CSkinPixels* pPixels) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = info.width;
-    bi.bmiHeader.biHeight = info.height;  // positive: rows stored bottom-up
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // positive: rows stored bottom-up
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* pBits = nullptr;  // with DIB_RGB_COLORS no DC is needed
     HBITMAP hDib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     if (!hDib) return nullptr;
-    // Decoded straight into the bitmap, its top row last in memory, then
-    // flattened in place.
-    DWORD* pixels = static_cast<DWORD*>(pBits);
-    const size_t nPixels = static_cast<size_t>(info.width) * info.height;
-    if (!DecodePng(data, cb, info, pixels + nPixels - info.width, -static_cast<ptrdiff_t>(info.width))) {
-        ::DeleteObject(hDib);
-        return nullptr;
-    }
-    for (size_t i = 0; i < nPixels; ++i) pixels[i] = SkinConvertPixel(pixels[i], SKIN_KEY_COLOR);
+    *pPixels = {static_cast<DWORD*>(pBits) + static_cast<size_t>(w) * (h - 1), w, h, -static_cast<ptrdiff_t>(w)};
     return hDib;
+}
+
+BOOL SkinBitmapPixels(HBITMAP hBitmap, CSkinPixels* pPixels) {
+    DIBSECTION ds = {};
+    if (!hBitmap || ::GetObjectW(hBitmap, sizeof(ds), &ds) != sizeof(ds) || !ds.dsBm.bmBits ||
+        ds.dsBm.bmBitsPixel != 32 || ds.dsBmih.biHeight <= 0)
+        return FALSE;
+    const int w = ds.dsBm.bmWidth, h = ds.dsBm.bmHeight;
+    *pPixels = {static_cast<DWORD*>(ds.dsBm.bmBits) + static_cast<size_t>(w) * (h - 1), w, h, -static_cast<ptrdiff_t>(w)};
+    return TRUE;
 }

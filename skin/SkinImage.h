@@ -3,9 +3,13 @@
 // can use them.
 #pragma once
 #include <windows.h>
+#include <cstddef>
 
 // The see-through colour of every skin image, control mask and window shape.
 #define SKIN_KEY_COLOR RGB(255, 0, 255)
+// The face of the skin's texts (Wine's prefix maps it to WenQuanYi Micro
+// Hei, the face the skin images were drawn with).
+#define SKIN_FONT_FACE L"微软雅黑"
 
 // One colour channel c with alpha a composited over white, rounded down.
 BYTE SkinBlendOverWhite(BYTE c, BYTE a);
@@ -18,3 +22,25 @@ DWORD SkinConvertPixel(DWORD argb, COLORREF crKey);
 // BITMAP resource of the same ID wins untouched) as a bottom-up 32-bit DIB
 // section the caller owns, or NULL.
 HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID);
+
+// The pixels of a 32-bit image, words 0x00RRGGBB: width x height, from the
+// top row at top, each next row stride words further (negative for a
+// bottom-up bitmap).
+struct CSkinPixels {
+    DWORD* top;
+    int width;
+    int height;
+    ptrdiff_t stride;
+    DWORD& At(int x, int y) const { return top[y * stride + x]; }
+};
+
+// Size of a bitmap, (0, 0) for NULL.
+SIZE SkinBitmapSize(HBITMAP hBitmap);
+
+// A bottom-up 32-bit DIB section of w x h, as the skin's bitmaps are, that
+// the caller owns; *pPixels gets its pixels. NULL without memory.
+HBITMAP SkinCreateBitmap(int w, int h, CSkinPixels* pPixels);
+// The pixels of hBitmap, a bottom-up 32-bit DIB section as the skin makes
+// them; FALSE for a bitmap of another kind. (A top-down one cannot always
+// be told: Wine reports its height as positive.)
+BOOL SkinBitmapPixels(HBITMAP hBitmap, CSkinPixels* pPixels);

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include "framework/afxfile.h"
+#include "skin/SkinDpi.h"
 
 class CSkinPreload {
 public:
@@ -14,13 +15,18 @@ public:
     CSkinPreload& operator=(const CSkinPreload&) = delete;
 
     // Starts decoding the nCount images pIDs names (an ID may repeat, for
-    // one bitmap each) with LoadPngBitmap. FALSE when no thread could be
+    // one bitmap each) with LoadPngBitmap, and then, when nScaleDpi is not
+    // 96, scaling the first of them, the background, to nScaleDpi with a
+    // frame of nBorder (ScaleSkinBackground). FALSE when no thread could be
     // started (or there are too many); Take then decodes each image itself.
-    BOOL Start(HINSTANCE hInstance, const UINT* pIDs, int nCount);
+    BOOL Start(HINSTANCE hInstance, const UINT* pIDs, int nCount, UINT nScaleDpi = 96, int nBorder = 0);
     // Image nResID as LoadPngBitmap gives it, the caller owning it: a
     // preloaded one not yet taken (after the decoding thread has ended),
     // otherwise decoded now.
     HBITMAP Take(HINSTANCE hInstance, UINT nResID);
+    // The background scaled to nDpi, the caller owning it; NULL when it was
+    // scaled to another DPI or not at all.
+    HBITMAP TakeScaled(UINT nDpi);
     // Waits for the decoding thread and deletes the bitmaps no one took.
     void End();
 
@@ -37,5 +43,8 @@ private:
     HINSTANCE m_hInstance = nullptr;
     CSkin m_skins[16] = {};
     int m_nCount = 0;
+    UINT m_nScaleDpi = 96;
+    int m_nBorder = 0;
+    HBITMAP m_hScaled = nullptr;
     CHandle m_thread;
 };

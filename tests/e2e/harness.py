@@ -282,6 +282,11 @@ class Session:
     def wait_gone(self, title=WINDOW_TITLE, timeout_ms=20000):
         return self.probe("gone", title, str(timeout_ms))[0] == 0
 
+    def count(self, title=WINDOW_TITLE):
+        """How many visible top-level windows have this title."""
+        rc, out = self.probe("count", title)
+        return int(out) if rc == 0 else 0
+
     def controls(self, title=WINDOW_TITLE):
         """{control ID: child record} of the window, or {} when it is not there."""
         tree = self.tree(title)

@@ -3,8 +3,11 @@
 // and captures it. Output is UTF-8 JSON on stdout.
 //
 //   winprobe find  TITLE [TIMEOUT_MS]   wait for a visible window; print its handle
-//   winprobe tree  TITLE                window and children: ID, class, text, style, rect
+//   winprobe tree  TITLE                window (minimised? in front?) and children: ID,
+//                                       class, text, style, rect
+//   winprobe count TITLE                how many visible top-level windows have this title
 //   winprobe close TITLE                post SC_CLOSE, as the close button or Alt+F4 do
+//   winprobe show  TITLE SW             ShowWindow with SW (decimal; 9 restores a minimised one)
 //   winprobe shot  TITLE FILE.bmp       capture the window from the screen (24-bit BMP)
 //   winprobe click TITLE ID|X,Y         left click by real mouse input on a control's
 //                                       centre, or at client point X,Y of the window
@@ -102,6 +105,8 @@ int Tree(HWND top) {
     PrintRect(rc);
     printf(", \"client\": ");
     PrintRect(rcClient);
+    printf(", \"iconic\": %s, \"foreground\": %s", IsIconic(top) ? "true" : "false",
+           GetForegroundWindow() == top ? "true" : "false");
     printf(", \"children\": [\n  null");
     EnumChildWindows(top, PrintChild, reinterpret_cast<LPARAM>(top));
     printf("\n]}\n");
@@ -260,6 +265,18 @@ int Command(const std::vector<std::wstring>& args) {
     if (argc < 2) return 2;
     const std::wstring& cmd = args[0];
     const std::wstring& title = args[1];
+    if (cmd == L"count") {
+        struct Count { const std::wstring* title; int n; } count = {&title, 0};
+        EnumWindows([](HWND h, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(p);
+            wchar_t text[256] = {};
+            GetWindowTextW(h, text, 256);  // a caption is read without asking its program
+            c->n += IsWindowVisible(h) && *c->title == text;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&count));
+        printf("%d\n", count.n);
+        return 0;
+    }
     if (cmd == L"gone") {
         const DWORD limit = argc > 2 ? wcstoul(args[2].c_str(), nullptr, 10) : 5000;
         for (DWORD start = GetTickCount(); FindWindowW(nullptr, title.c_str()); Sleep(50))
@@ -275,6 +292,7 @@ int Command(const std::vector<std::wstring>& args) {
     if (cmd == L"find") { printf("%llu\n", (unsigned long long)(UINT_PTR)top); return 0; }
     if (cmd == L"tree") return Tree(top);
     if (cmd == L"close") { PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0); return 0; }
+    if (cmd == L"show" && argc > 2) { ShowWindow(top, _wtoi(args[2].c_str())); return 0; }
     if (cmd == L"command" && argc > 2) {  // a button's click as a message, whatever its state
         const int id = _wtoi(args[2].c_str());
         SendMessageW(top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(top, id));

@@ -5,6 +5,8 @@
 #include "framework/afxwin.h"
 #include "framework/afxcoll.h"
 #include "framework/BoundedText.h"
+#include "res/resource.h"
+#include "skin/SkinArt.h"
 #include "skin/SkinGeometry.h"
 #include "test_resource.h"
 #include <atomic>
@@ -263,9 +265,15 @@ TEST(FrameworkOutOfMemory, ArraysTellThatTheyAreIncomplete) {
 
     // The skin's geometry built without memory says so, and its users fall
     // back (a plain rectangle, the background drawn whole).
+    HBITMAP hBack = LoadPngBitmap(::GetModuleHandleW(nullptr), IDB_SKIN_BACKGROUND);
     CNoMemory none;
     EXPECT_FALSE(SkinBackgroundBlits(622, 422, 622, 422, 1, -1, FALSE).IsComplete());
     EXPECT_FALSE(SkinCornerKeyPixels(622, 422, 622, 422, [](int, int) { return true; }).IsComplete());
+    // The art at another DPI is not drawn (the PNG is stretched instead),
+    // nor the background resampled (the design one is stretched).
+    EXPECT_EQ(nullptr, DrawSkinArt(IDB_SKIN_INSTALL, {210, 60}, 144));
+    EXPECT_EQ(nullptr, ScaleSkinBackground(hBack, 1, 144));
+    ::DeleteObject(hBack);
 }
 
 TEST(FrameworkOutOfMemory, AWindowTheMapCannotHoldIsNotSubclassedAndItsDialogIsNotCreated) {

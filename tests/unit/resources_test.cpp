@@ -154,7 +154,8 @@ TEST_F(InstallerResources, ManifestAsksForAdminCommonControls6AndDpiAwareness) {
     const std::string arch = sizeof(void*) == 8 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"x86\"";
     for (const std::string& needle : {std::string("level=\"requireAdministrator\""), std::string("uiAccess=\"false\""),
                                       std::string("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-                                      arch + " publicKeyToken", std::string(">true</dpiAware>")})
+                                      arch + " publicKeyToken", std::string(">true</dpiAware>"),
+                                      std::string("WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>")})
         EXPECT_NE(std::string::npos, xml.find(needle)) << needle;
     EXPECT_EQ(2u, [&] {
         size_t n = 0;

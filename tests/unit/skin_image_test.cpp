@@ -7,6 +7,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 #include "skin/SkinImage.h"
+#include "skin/SkinArt.h"
 #include "skin/SkinPreload.h"
 #include "res/resource.h"
 #include "test_resource.h"
@@ -195,4 +196,23 @@ TEST_F(SkinImages, PreloadedImagesAreTheDecodedOnesEachGivenOnce) {
     EXPECT_NE(nullptr, h) << "after the end, images are decoded when asked for";
     taken.push_back(h);
     for (HBITMAP b : taken) ::DeleteObject(b);
+}
+
+TEST_F(SkinImages, PreloadScalesTheBackgroundAheadForOneDpiOnly) {
+    const UINT ids[] = {IDB_SKIN_BACKGROUND};
+    CSkinPreload preload;
+    ASSERT_TRUE(preload.Start(Self(), ids, ARRAYSIZE(ids), 144, 1));
+    EXPECT_EQ(nullptr, preload.TakeScaled(120)) << "scaled for another DPI";
+    HBITMAP h = preload.TakeScaled(144);
+    ASSERT_NE(nullptr, h);
+    HBITMAP design = LoadPngBitmap(Self(), IDB_SKIN_BACKGROUND), expected = ScaleSkinBackground(design, 1, 144);
+    Dib got(h), want(expected);
+    EXPECT_EQ(933, got.ds.dsBm.bmWidth);
+    EXPECT_EQ(want.words, got.words);
+    EXPECT_EQ(nullptr, preload.TakeScaled(144)) << "given once";
+    HBITMAP kept = preload.Take(Self(), IDB_SKIN_BACKGROUND);
+    EXPECT_NE(nullptr, kept) << "the design image stays for the taking";
+    ASSERT_TRUE(preload.Start(Self(), ids, ARRAYSIZE(ids)));
+    EXPECT_EQ(nullptr, preload.TakeScaled(96)) << "nothing to scale at 96 DPI";
+    for (HBITMAP b : {h, design, expected, kept}) ::DeleteObject(b);
 }

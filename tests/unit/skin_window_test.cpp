@@ -279,6 +279,96 @@ TEST(SkinnedDialog, SurfaceDragsAndCaptionButtonsPostTheirCommands) {
     EXPECT_TRUE(stillOpen) << "posted, not sent";
 }
 
+namespace {
+// What a skinned window shows of its layout at one moment.
+struct DpiLayout {
+    CRect rcWnd, rcClose, rcMin;
+    UINT nDpi;
+    LONG fontHeight;
+    LRESULT hit;
+    std::vector<BOOL> inside;  // PtInRegion at the probes
+    COLORREF middle;
+};
+}  // namespace
+
+TEST(SkinnedDialog, OnADpiChangeItTakesTheSuggestedPlaceAndScalesShapeCaptionButtonsAndFont) {
+    // Key-coloured corners, as drawn: two pixels top left, one bottom right.
+    CSkinTestDlg dlg;
+    HWND hChild = nullptr;
+    dlg.init = [&](CSkinTestDlg* d) {
+        InstallerSkin(d, 300, 200);
+        d->SetBackground(MakeBitmap(300, 200, [](int x, int y) {
+            const bool key = (y == 0 && x < 2) || (x == 299 && y == 199);
+            return key ? SKIN_KEY_COLOR : Pattern(x, y);
+        }));
+        hChild = d->MakeChild(L"BUTTON", L"Label", 0, 10, 40, 60, 20, 609);
+    };
+    const std::vector<POINT> probes = {{0, 0}, {2, 1}, {3, 0}, {2, 2}};  // and the bottom right, from the corner
+    auto look = [&](CSkinTestDlg* d) {
+        DpiLayout l = {};
+        d->GetWindowRect(&l.rcWnd);
+        l.rcClose = ClientRectOf(d->m_btnClose.m_hWnd);
+        l.rcMin = ClientRectOf(d->m_btnMin.m_hWnd);
+        l.nDpi = d->m_nDpi;
+        LOGFONTW lf = {};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(hChild, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+        l.fontHeight = lf.lfHeight;
+        l.hit = d->SendMessage(WM_NCHITTEST, 0, MAKELPARAM(l.rcWnd.left + 150, l.rcWnd.top + 150));
+        HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+        ::GetWindowRgn(d->m_hWnd, rgn);
+        for (POINT p : probes) l.inside.push_back(::PtInRegion(rgn, p.x, p.y));
+        for (POINT p : {POINT{1, 1}, POINT{3, 1}, POINT{1, 3}})
+            l.inside.push_back(::PtInRegion(rgn, l.rcWnd.Width() - p.x, l.rcWnd.Height() - p.y));
+        ::DeleteObject(rgn);
+        d->UpdateWindow();
+        l.middle = WindowPixel(d->m_hWnd, l.rcWnd.Width() * 2 / 3, l.rcWnd.Height() * 2 / 3);
+        return l;
+    };
+    DpiLayout before, at144, back;
+    LRESULT answered = FALSE;
+    SIZE scaled = {};
+    dlg.steps.push_back([&](CSkinTestDlg* d) {
+        before = look(d);
+        answered = d->SendMessage(WM_GETDPISCALEDSIZE, 144, reinterpret_cast<LPARAM>(&scaled));
+        // The system suggests a place a pixel off the size asked for.
+        RECT rc = {kDlgLeft - 50, kDlgTop - 40, kDlgLeft - 50 + 451, kDlgTop - 40 + 301};
+        d->SendMessage(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&rc));
+        at144 = look(d);
+        rc = {kDlgLeft, kDlgTop, kDlgLeft + 300, kDlgTop + 200};
+        d->SendMessage(WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&rc));
+        back = look(d);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+
+    EXPECT_TRUE(answered) << "the window names its own size";
+    EXPECT_EQ(450, scaled.cx);
+    EXPECT_EQ(300, scaled.cy);
+    EXPECT_EQ(CRect(kDlgLeft - 50, kDlgTop - 40, kDlgLeft + 401, kDlgTop + 261), at144.rcWnd) << "the suggested place";
+    EXPECT_EQ(144u, at144.nDpi);
+    // 273 to 290 and 246 to 263 scaled, one pixel right with the window's edge.
+    EXPECT_EQ(CRect(411, 15, 436, 38), at144.rcClose);
+    EXPECT_EQ(CRect(370, 15, 396, 38), at144.rcMin);
+    EXPECT_EQ(-18, at144.fontHeight) << "the template's 12 pixels at 144 DPI";
+    EXPECT_EQ(HTCAPTION, at144.hit);
+    // Design pixel (0, 0) covers 0 to 2, (1, 0) 2 to 3; the bottom right
+    // one the last two of each side.
+    EXPECT_EQ((std::vector<BOOL>{FALSE, FALSE, TRUE, TRUE, FALSE, TRUE, TRUE}), at144.inside);
+    const COLORREF expected = Pattern(200, 133);
+    EXPECT_NEAR(GetRValue(expected), GetRValue(at144.middle), 3) << "the background scaled";
+    EXPECT_NEAR(GetGValue(expected), GetGValue(at144.middle), 3);
+    EXPECT_NEAR(GetBValue(expected), GetBValue(at144.middle), 3);
+
+    for (const DpiLayout* l : {&before, &back}) {
+        EXPECT_EQ(CRect(kDlgLeft, kDlgTop, kDlgLeft + 300, kDlgTop + 200), l->rcWnd);
+        EXPECT_EQ(96u, l->nDpi);
+        EXPECT_EQ(CRect(273, 10, 290, 25), l->rcClose);
+        EXPECT_EQ(CRect(246, 10, 263, 25), l->rcMin);
+        EXPECT_EQ(-12, l->fontHeight);
+        EXPECT_EQ((std::vector<BOOL>{FALSE, TRUE, TRUE, TRUE, FALSE, TRUE, TRUE}), l->inside);
+        EXPECT_EQ(Pattern(200, 133), l->middle);
+    }
+}
+
 TEST(SkinnedDialog, MaximiseFillsTheBoundedWorkAreaAndRestoreReturns) {
     CSkinTestDlg dlg;
     dlg.init = [](CSkinTestDlg* d) {
