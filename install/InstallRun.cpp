@@ -113,7 +113,7 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
     if (!DownloadPackage(url, path, m_hWndNotify, &m_nDownloadPercent, &downloaded, extras)) return FALSE;
     BOOL bChanged = FALSE;
     if (!m_package.Hold(downloaded, m_upgrade.package, &bChanged)) {
-        SupportLog(bChanged ? L"verify: the package changed while it was taken over; deleted"
+        SupportLog(bChanged ? L"verify: the package changed, or another program opened it, while it was taken over; deleted"
                             : L"verify: the package cannot be held");
         SetInstallFailure(&m_failure, bChanged ? FAILURE_VERIFY : FAILURE_OTHER);
         return FALSE;

@@ -81,8 +81,13 @@ BOOL CHeldPackage::Hold(CDownloadedFile& download, const CPackageFacts& facts, B
         }
         CHandle bridge(AfxReOpenFile(written, GENERIC_READ, kAnyShare, 0));
         written.Close();
-        if (bridge.IsValid())
-            m_file.Attach(AfxReOpenFile(bridge, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+        const HANDLE hHeld = bridge.IsValid()
+                                 ? AfxReOpenFile(bridge, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN)
+                                 : INVALID_HANDLE_VALUE;
+        // Another program that opened it for writing in between keeps it from
+        // being held: a change as good as made.
+        if (hHeld == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) *pbChanged = TRUE;
+        m_file.Attach(hHeld);
         if (m_file.IsValid() && !NamesFile(held, m_file)) *pbChanged = TRUE;  // renamed away and replaced meanwhile
     } else {
         // Windows XP: by name, as the system allows.

@@ -326,10 +326,11 @@ class TrustTest(harness.TestCase):
                 if result == "finished":
                     self.assertEqual([vendor.sha256(genuine)], vendor.images(log))
                 else:
-                    # A file changed while it passed from the download's
-                    # handle to the one that holds it is refused.
+                    # A file changed, or opened for writing by another
+                    # program, while it passed from the download's handle to
+                    # the one that holds it is refused.
                     self.assertIn("错误代码：E-VERIFY", "\n".join(c["text"] for c in s.tree(FAILED_TITLE)["children"]))
-                    self.assertIn("verify: the package changed while it was taken over", harness.read_text(s.support_log()))
+                    self.assertIn("while it was taken over; deleted", harness.read_text(s.support_log()))
                 self.end(s, proc, result)
 
     @harness.long_running
