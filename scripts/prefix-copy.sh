@@ -8,3 +8,6 @@ base=$1 dest=$2
 rm -rf "$dest"; mkdir -p "$dest"
 cp -al "$base/." "$dest/"
 for f in system.reg user.reg userdef.reg; do rm -f "$dest/$f"; cp "$base/$f" "$dest/$f"; done
+# The session's warm-up lock (wine-run.sh) is the copy's own: a hard link
+# would make every copy wait for the warm-up of every other.
+rm -f "$dest/.session.lock"
