@@ -1,16 +1,5 @@
 #include "skin/SkinDpi.h"
 
-int SkinScale(int v, UINT nDpi) { return ::MulDiv(v, static_cast<int>(nDpi), SKIN_DESIGN_DPI); }
-
-RECT SkinScaleRect(const RECT& rc, UINT nDpi) {
-    return {SkinScale(rc.left, nDpi), SkinScale(rc.top, nDpi), SkinScale(rc.right, nDpi), SkinScale(rc.bottom, nDpi)};
-}
-
-UINT SkinSaneDpi(UINT nDpi) {
-    if (nDpi < SKIN_DESIGN_DPI / 2 || nDpi > SKIN_DESIGN_DPI * 5) return SKIN_DESIGN_DPI;
-    return nDpi;
-}
-
 namespace {
 
 // A user32 function the running system may not have, looked up by name:

@@ -10,6 +10,22 @@ SkinBlit Stretch(int x, int y, int dx, int dy, int sx, int sy, int sdx, int sdy)
 
 }  // namespace
 
+int SkinScale(int v, UINT nDpi) {
+    // MulDiv's rounding (half away from zero) without a call into Windows;
+    // a design size times a sane DPI stays far inside 64 bits.
+    const long long p = static_cast<long long>(v) * nDpi, half = SKIN_DESIGN_DPI / 2;
+    return static_cast<int>(p < 0 ? -((-p + half) / SKIN_DESIGN_DPI) : (p + half) / SKIN_DESIGN_DPI);
+}
+
+RECT SkinScaleRect(const RECT& rc, UINT nDpi) {
+    return {SkinScale(rc.left, nDpi), SkinScale(rc.top, nDpi), SkinScale(rc.right, nDpi), SkinScale(rc.bottom, nDpi)};
+}
+
+UINT SkinSaneDpi(UINT nDpi) {
+    if (nDpi < SKIN_DESIGN_DPI / 2 || nDpi > SKIN_DESIGN_DPI * 5) return SKIN_DESIGN_DPI;
+    return nDpi;
+}
+
 CArray<SkinBlit> SkinBackgroundBlits(int W, int H, int bw, int bh, int b, int c, BOOL bStretch) {
     CArray<SkinBlit> v;
     if (!bStretch) {

@@ -1,6 +1,7 @@
-// The skinned window's geometry without windows: background blits, window
-// shape, hit testing, caption and maximise geometry.
+// The skinned window's geometry without windows: scaling by the DPI,
+// background blits, window shape, hit testing, caption and maximise geometry.
 #include <gtest/gtest.h>
+#include "skin/SkinDpi.h"
 #include "skin/SkinGeometry.h"
 #include <set>
 #include <utility>
@@ -145,3 +146,23 @@ TEST(SkinGeometry, MaximisedRectIsCentredAndBoundedRestoreRectIsAnEighthIn) {
     EXPECT_EQ(1010 - 120, restore.bottom);
 }
 
+TEST(SkinDpi, ScalesEachEdgeSoThatNeighboursStillMeet) {
+    struct { int v; UINT dpi; int expected; } cases[] = {
+        {622, 96, 622}, {622, 120, 778}, {622, 144, 933}, {622, 192, 1244}, {422, 144, 633},
+        {23, 120, 29},   // 28.75
+        {10, 120, 13},   // 12.5: half away from zero
+        {-12, 144, -18}, {-10, 120, -13}, {0, 192, 0}, {12, 72, 9},
+    };
+    for (const auto& t : cases) EXPECT_EQ(t.expected, SkinScale(t.v, t.dpi)) << t.v << " at " << t.dpi;
+    // The install folder's group box ends where the browse button starts,
+    // the check box's box and gap where its label starts: at every DPI.
+    for (UINT dpi = 72; dpi <= 480; dpi += 4) {
+        const RECT group = SkinScaleRect({23, 270, 515, 308}, dpi), browse = SkinScaleRect({515, 277, 601, 307}, dpi);
+        ASSERT_EQ(group.right, browse.left) << dpi;
+        ASSERT_EQ(SkinScale(23 + 14, dpi), SkinScale(23, dpi) + (SkinScale(37, dpi) - SkinScale(23, dpi))) << dpi;
+        ASSERT_LE(SkinScale(622, dpi) - SkinScale(10, dpi), SkinScale(612, dpi) + 1) << dpi;
+    }
+    struct { UINT in, out; } sane[] = {{96, 96}, {120, 120}, {48, 48}, {480, 480}, {0, 96}, {47, 96}, {481, 96},
+                                       {0xFFFFFFFF, 96}};
+    for (const auto& t : sane) EXPECT_EQ(t.out, SkinSaneDpi(t.in)) << t.in;
+}
