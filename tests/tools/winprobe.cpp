@@ -155,9 +155,22 @@ int Shot(HWND top, const wchar_t* file) {
     return rc2;
 }
 
+// Brings top to the front and waits, up to 2 s each, until it is in front
+// (it or a box it owns) and its program waits for input: input sent before
+// that may reach another window, or a window that is still moving.
 void Foreground(HWND top) {
     SetForegroundWindow(top);
-    Sleep(50);
+    for (int i = 0; i < 100; ++i) {
+        const HWND fg = GetForegroundWindow();
+        if (fg == top || (fg && GetAncestor(fg, GA_ROOTOWNER) == top)) break;
+        Sleep(20);
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
+        WaitForInputIdle(process, 2000);
+        CloseHandle(process);
+    }
 }
 
 void SendMouse(DWORD flags) {
