@@ -32,13 +32,25 @@ SOURCE = os.path.abspath(os.environ.get("VELMORA_SOURCE", os.path.join(os.path.d
 COMPILED_SERVER = os.environ.get("VELMORA_SERVER", "")
 
 
-def bindable(port):
-    with socket.socket() as sock:
-        try:
-            sock.bind(("127.0.0.1", port))
-            return True
-        except OSError:
-            return False
+_reserved = []
+
+
+def reserve(port):
+    """Holds port for this process until it ends, so that no other test
+    process takes it while this one's servers come and go: bound first
+    without SO_REUSEADDR, which fails while another process holds it; then
+    marked reusable, so that a server here (with SO_REUSEADDR, as
+    socketserver and nginx set it) can still listen on it. Bound but not
+    listening, it refuses connections."""
+    sock = socket.socket()
+    try:
+        sock.bind(("127.0.0.1", port))
+    except OSError:
+        sock.close()
+        return False
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    _reserved.append(sock)
+    return True
 
 
 def private_port():
@@ -46,7 +58,7 @@ def private_port():
     ports of outgoing connections from: a test's servers come and go on it,
     and no connection of another test may take it in between. Where the
     search starts follows the process ID, so test processes started one
-    after another try different ports."""
+    after another try different ports; the port found stays reserved."""
     try:
         with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
             low, high = map(int, f.read().split())
@@ -55,7 +67,7 @@ def private_port():
     start, span = (10000, low - 10000) if low - 10000 >= 1000 else (high + 1, 65535 - high)
     for i in range(span):
         port = start + (os.getpid() * 7 + i) % span
-        if bindable(port):
+        if reserve(port):
             return port
     raise RuntimeError("no free port outside %d-%d" % (low, high))
 

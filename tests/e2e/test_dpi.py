@@ -73,7 +73,9 @@ class DpiTest(harness.TestCase):
         server.script(vendor.PACKAGE_PATH, body=package, etag="dpi", throttle=(65536, 0.0625))
         s = self.session()
         s.reg("add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
-        proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "2500"})
+        # The progress page lasts the download (2 s) and the setup (6 s): long
+        # enough for its checks on a loaded machine.
+        proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "6000"})
         tree = s.tree()
         left, top, right, bottom = tree["rect"]
         self.assertEqual((scale(622, dpi), scale(422, dpi)), (right - left, bottom - top), "the window's size")
