@@ -465,7 +465,10 @@ class TestCase(unittest.TestCase):
     def start(self, s, env=None, program=INSTALLER):
         """Starts the installer (or program) in s and waits for its window."""
         proc = s.start_installer(env=env, program=program)
-        self.assertIsNotNone(s.wait_window(), "the installer window did not appear")
+        if s.wait_window() is None:
+            state = "still running" if proc.poll() is None else "ended with %s" % proc.returncode
+            self.fail("the installer window did not appear (the installer %s); the support log ends:\n%s"
+                      % (state, read_text(s.support_log())[-1500:]))
         return proc
 
     @staticmethod

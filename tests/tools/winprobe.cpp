@@ -181,6 +181,9 @@ void SendMouse(DWORD flags) {
 }
 
 int Click(HWND top, const wchar_t* target) {
+    // Before the place is read: a check box takes its fitted size when it is
+    // first drawn, until then it is taller than its box.
+    Foreground(top);
     POINT pt{};
     if (wcschr(target, L',')) {
         pt.x = wcstol(target, nullptr, 10);
@@ -189,11 +192,11 @@ int Click(HWND top, const wchar_t* target) {
     } else {
         HWND h = GetDlgItem(top, _wtoi(target));
         if (!h) return 1;
+        UpdateWindow(h);  // its first drawing done, sent to its program and waited for
         RECT rc;
         GetWindowRect(h, &rc);
         pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     }
-    Foreground(top);
     SetCursorPos(pt.x, pt.y);
     SendMouse(MOUSEEVENTF_MOVE);  // the move a real pointer makes before it presses
     Sleep(100);
