@@ -81,7 +81,8 @@ class DpiTest(harness.TestCase):
         self.assertEqual((scale(622, dpi), scale(422, dpi)), (right - left, bottom - top), "the window's size")
         self.assertEqual([0, 0, right - left, bottom - top], tree["client"])
 
-        options = self.page(s, dpi, "options", lambda image: True)
+        # The caption buttons are windows of their own, drawn on their own.
+        options = self.page(s, dpi, "options", lambda image: self.minimise_bar(image, dpi))
         self.assert_sharp(options, s.controls(), dpi)
         # A click at the scaled place of the start-at-logon box ticks it.
         box = scale_rect([23, 340, 37, 354], dpi)
@@ -178,6 +179,15 @@ class DpiTest(harness.TestCase):
         left, top, right, bottom = box
         return sum(1 for y in range(top, bottom) for x in range(left, right) if difference(image.at(x, y), ORANGE) < 40)
 
+    @staticmethod
+    def minimise_bar(image, dpi):
+        """The pixels of the minimise bar, down through its middle."""
+        rect = scale_rect(DESIGN[skin.IDC_CAPTION_MIN], dpi)
+        x = (rect[0] + rect[2]) // 2
+        ground = image.at(x, rect[1] + 1)
+        bar = [image.at(x, y) for y in range(rect[1] + 1, rect[3] - 1)]
+        return [p for p in bar if difference(p, ground) > 30]
+
     def assert_sharp(self, image, controls, dpi):
         """The edges of the images as sharp as at 96 DPI: from the page into
         the Install and Browse buttons no pixel in between, into the
@@ -196,12 +206,7 @@ class DpiTest(harness.TestCase):
         line = [p for p in (image.at(x, y) for x in range(box[0], box[0] + (box[2] - box[0]) // 2))
                 if difference(p, WHITE) > 12]
         ramps["box"] = len(line)
-        # Down through the minimise bar's middle.
-        rect = scale_rect(DESIGN[skin.IDC_CAPTION_MIN], dpi)
-        x = (rect[0] + rect[2]) // 2
-        ground = image.at(x, rect[1] + 1)
-        bar = [image.at(x, y) for y in range(rect[1] + 1, rect[3] - 1)]
-        ramps["bar"] = len([p for p in bar if difference(p, ground) > 30])
+        ramps["bar"] = len(self.minimise_bar(image, dpi))
         width = (dpi + 48) // 96  # one design pixel, rounded
         print("edge ramps at %d DPI: %s" % (dpi, ramps), file=sys.stderr)
         self.assertEqual(0, ramps["install"], "soft pixels into the Install button")
