@@ -380,6 +380,10 @@ class Session:
     def support_log(self):
         return self.temp("VelmoraInstaller.log")
 
+    def support_log_end(self):
+        """The support log's last lines, for a failure's message."""
+        return read_text(self.support_log())[-1500:]
+
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         self._end_programs()
@@ -468,7 +472,7 @@ class TestCase(unittest.TestCase):
         if s.wait_window() is None:
             state = "still running" if proc.poll() is None else "ended with %s" % proc.returncode
             self.fail("the installer window did not appear (the installer %s); the support log ends:\n%s"
-                      % (state, read_text(s.support_log())[-1500:]))
+                      % (state, s.support_log_end()))
         return proc
 
     @staticmethod
