@@ -105,6 +105,11 @@ def resource_ids(path=os.path.join(SOURCE, "res", "resource.h")):
 RES = types.SimpleNamespace(**resource_ids())
 
 
+def windows_path(path):
+    """A file of this machine as programs in a prefix name it (drive Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def test_arch():
     """The test build's architecture: "i686", run in a 32-bit prefix (a
     32-bit Windows), or "x86_64", run in a 64-bit prefix (a 64-bit Windows,
@@ -252,7 +257,7 @@ class Session:
         """Makes the tests' own certificate authority (test_ca) trusted in this
         session's prefix, and only there; True when it is."""
         ca = os.path.join(test_ca_folder(), "ca.der")
-        return self.run(TRUST_CA, "Z:" + ca.replace("/", "\\"))[0] == 0
+        return self.run(TRUST_CA, windows_path(ca))[0] == 0
 
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major
@@ -328,6 +333,17 @@ class Session:
             out += chunk
         end = re.search(rb"\x04(-?\d+)\r?\n", out)
         return int(end.group(1)), out[:end.start()].decode("utf-8", "replace")
+
+    def lifetime(self, program=INSTALLER, timeout_ms=10000):
+        """Starts program from the session's probe and waits for its end:
+        (exit code, its own lifetime in seconds), or None when it did not
+        end in time. The lifetime is the Windows process's own, so a loaded
+        machine's cost of starting a wrapper and Wine is not counted."""
+        rc, out = self.probe("lifetime", windows_path(program), str(timeout_ms), timeout=timeout_ms / 1000 + 30)
+        if rc != 0:
+            return None
+        record = json.loads(out)
+        return record["exit"], record["ms"] / 1000
 
     def wait_window(self, title=WINDOW_TITLE, timeout_ms=20000):
         """Seconds until the window was visible, or None."""

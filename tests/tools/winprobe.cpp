@@ -18,6 +18,10 @@
 //   winprobe gone  TITLE MS             wait until no window has this title
 //   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
 //                                       type 0 when the window has none (its full rectangle)
+//   winprobe lifetime PROGRAM MS      start PROGRAM (a Windows path), wait up to MS for
+//                                       its end; print {"exit": N, "ms": M}, M its own
+//                                       lifetime (GetProcessTimes), without this
+//                                       process's or Wine's start in front of it
 //   winprobe serve                      read commands from stdin, one per line, their
 //                                       arguments separated by tabs (UTF-8); after each
 //                                       command's output print "\x04" and its exit code:
@@ -276,10 +280,37 @@ int Region(HWND top) {
     return 0;
 }
 
+ULONGLONG Ticks100ns(const FILETIME& t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+int Lifetime(const std::wstring& program, DWORD timeoutMs) {
+    std::wstring line = L"\"" + program + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        fprintf(stderr, "winprobe: cannot start %s (%lu)\n", Utf8(program).c_str(), GetLastError());
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    int rc = 1;
+    FILETIME created, ended, kernel, user;
+    DWORD code = 0;
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code) &&
+        GetProcessTimes(pi.hProcess, &created, &ended, &kernel, &user)) {
+        printf("{\"exit\": %lu, \"ms\": %llu}\n", code, (Ticks100ns(ended) - Ticks100ns(created)) / 10000);
+        rc = 0;
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
+    CloseHandle(pi.hProcess);
+    return rc;
+}
+
 int Command(const std::vector<std::wstring>& args) {
     const size_t argc = args.size();
     if (argc < 2) return 2;
     const std::wstring& cmd = args[0];
+    if (cmd == L"lifetime") return Lifetime(args[1], argc > 2 ? wcstoul(args[2].c_str(), nullptr, 10) : 10000);
     const std::wstring& title = args[1];
     if (cmd == L"count") {
         struct Count { const std::wstring* title; int n; } count = {&title, 0};
