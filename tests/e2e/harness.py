@@ -491,6 +491,17 @@ class TestCase(unittest.TestCase):
                       % (state, s.support_log_end()))
         return proc
 
+    def expect_visible(self, s, control_id, msg=None, visible=True, timeout_ms=20000):
+        """Waits until the control is shown (or hidden); when it does not
+        come, fails with the controls the window shows and how the support
+        log ends, so that a failure says where the installer was instead."""
+        if s.wait_visible(control_id, visible=visible, timeout_ms=timeout_ms):
+            return
+        shown = sorted(c["id"] for c in s.controls().values() if c.get("visible"))
+        self.fail("%scontrol %d not %s in %d ms; the window shows controls %s; the support log ends:\n%s"
+                  % (msg + ": " if msg else "", control_id, "shown" if visible else "hidden", timeout_ms, shown,
+                     s.support_log_end()))
+
     @staticmethod
     def wait_for(predicate, seconds=20):
         return wait_for(predicate, seconds)

@@ -91,7 +91,7 @@ class DpiTest(harness.TestCase):
         self.assertGreater(self.orange(s.shot_showing(lambda image: self.orange(image, box)), box), 0, "ticked")
 
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
+        self.expect_visible(s, RES.IDC_PROGRESS)
         bar = scale_rect(DESIGN[RES.IDC_PROGRESS], dpi)
 
         def filled(image):
@@ -100,7 +100,7 @@ class DpiTest(harness.TestCase):
 
         self.assertTrue(filled(self.page(s, dpi, "progress", filled)), "the bar's fill at its scaled place")
 
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=60000), "finish page")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "finish page", timeout_ms=60000)
         title = scale_rect(DESIGN[RES.IDC_STATIC_DONE_TITLE], dpi)
         self.page(s, dpi, "finish", lambda image: self.ink(image, title))
         self.assertIn("done 0", harness.read_text(s.c_drive("velmora-standin.log")), "the setup ran and succeeded")

@@ -183,7 +183,7 @@ class HttpsTest(harness.TestCase):
         self.failure_box(s, "E-TLS")
         tls.set_certificate(*test_ca.cert(self.ca, "good"))
         s.click(harness.IDRETRY, title=harness.FAILED_TITLE)
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=40000), "installed after Retry")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "installed after Retry", timeout_ms=40000)
         self.assertEqual([vendor.sha256(self.package)], vendor.images(harness.read_text(s.c_drive(STANDIN_LOG))))
         s.click(RES.IDC_BTN_FINISH)
         self.assert_ended(proc)

@@ -61,7 +61,7 @@ class InstallerTest(harness.TestCase):
             self.assertTrue(r > 200 and 100 < g < 200 and b < 120, "orange Install button, got %r" % ((r, g, b),))
 
             s.click(RES.IDC_BTN_INSTALL)
-            self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
+            self.expect_visible(s, RES.IDC_PROGRESS)
             self.assertTrue(self.wait_for(lambda: "done" not in harness.read_text(s.c_drive("velmora-standin.log"))
                                           and "start" in harness.read_text(s.c_drive("velmora-standin.log"))))
             # A tick of the simulated setup progress fills the bar's start.
@@ -75,7 +75,7 @@ class InstallerTest(harness.TestCase):
             self.assertFalse(c[RES.IDC_STATIC_PERCENT]["visible"], "the percentage hides once the setup runs")
             self.assertTrue(filled(progress), "blue fill at the bar's start")
 
-            self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
+            self.expect_visible(s, RES.IDC_BTN_FINISH, "finish page", timeout_ms=30000)
             def title_drawn(image):
                 title = [image.at(x, y) for x in range(23, 213) for y in range(283, 309)]
                 return any(r < 90 and g < 90 and b < 90 for r, g, b, _ in title)
@@ -111,7 +111,7 @@ class InstallerTest(harness.TestCase):
                 s.click(RES.IDC_CHK_AUTORUN)
                 s.click(RES.IDC_CHK_TASKBAR)
                 s.click(RES.IDC_BTN_INSTALL)
-                self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
+                self.expect_visible(s, RES.IDC_BTN_FINISH, timeout_ms=30000)
                 s.click(RES.IDC_BTN_FINISH)
                 self.assert_ended(proc)
                 self.assertEqual("C:\\velmora\\vlLauncher.exe", s.reg_value(RUN_KEY, "Velmora"))
@@ -161,7 +161,7 @@ class InstallerTest(harness.TestCase):
         server.script(vendor.PACKAGE_PATH, body=package, etag=ETAG)
         proc = self.start(s)
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "the resumed run completes")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "the resumed run completes", timeout_ms=30000)
         ranges = [h.decode("latin-1") for h in server.requests() if b"Range:" in h]
         self.assertTrue(any('Range: bytes=%d-\r\nIf-Range: "%s"' % (len(kept), ETAG) in h for h in ranges), ranges)
         self.assertIn("done 0", harness.read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
@@ -242,7 +242,7 @@ class InstallerTest(harness.TestCase):
                 proc = self.start(s)
                 s.type_text(RES.IDC_EDIT_INSTALL_DIR, typed)
                 s.click(RES.IDC_BTN_INSTALL)
-                self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000))
+                self.expect_visible(s, RES.IDC_BTN_FINISH, timeout_ms=30000)
                 self.assertIn('args /DIR="%s\\" /verysilent /norestart' % stored,
                               harness.read_text(s.c_drive("velmora-standin.log")))
                 if stored == "C:":
@@ -258,7 +258,7 @@ class InstallerTest(harness.TestCase):
         s = self.session()
         proc = self.start(s, env={"VELMORA_STANDIN_DELAY_MS": "3000"})
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_STATIC_PERCENT, visible=False), "the setup started")
+        self.expect_visible(s, RES.IDC_STATIC_PERCENT, "the setup started", visible=False)
         s.click("603,17")  # the caption close button
         self.assert_ended(proc, seconds=10)
         self.assertNotIn("done", harness.read_text(s.c_drive("velmora-standin.log")), "the program did not wait for it")
@@ -281,7 +281,7 @@ class InstallerTest(harness.TestCase):
             self.assertIsNone(proc.poll())
             self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
+        self.expect_visible(s, RES.IDC_PROGRESS)
         partial = s.staging(ETAG + ".partial")
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
         s.click("603,17")  # the caption close button

@@ -52,7 +52,7 @@ class NetworkTest(harness.TestCase):
         return status["text"] if status else None
 
     def expect_finish_page(self, s, proc):
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "finish page")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "finish page", timeout_ms=30000)
         self.assertIn("done 0", harness.read_text(s.c_drive(STANDIN_LOG)), "the downloaded package ran")
         s.key("18+115")  # Alt+F4 on the finish page
         self.assert_ended(proc)
@@ -79,7 +79,7 @@ class NetworkTest(harness.TestCase):
         self.assertTrue(self.wait_for(manifest_asked, 10), "the manifest was asked for")
         self.assertLess(shown, manifest_asked()[0] + MANIFEST_DELAY, "the window waited for the manifest server")
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_PROGRESS), "Install leads to the progress page at once")
+        self.expect_visible(s, RES.IDC_PROGRESS, "Install leads to the progress page at once")
         self.assertEqual([], self.package_requests(server), "pressed while the manifest reply was still due")
         self.expect_finish_page(s, proc)
 

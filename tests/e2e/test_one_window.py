@@ -63,13 +63,13 @@ class OneWindowTest(harness.TestCase):
         s = self.session()
         first = self.start(s)
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_PROGRESS))
+        self.expect_visible(s, RES.IDC_PROGRESS)
         partial = s.staging(ETAG + ".partial")
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
 
         self.start_again(s)
         self.assertLess(os.path.getsize(partial), len(vendor.package_bytes()), "still downloading")
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=60000), "the install finishes")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "the install finishes", timeout_ms=60000)
         self.assertIn("done 0", harness.read_text(s.c_drive("velmora-standin.log")))
         package_requests = [h for h in server.requests() if h.startswith(b"GET " + vendor.PACKAGE_PATH.encode())]
         self.assertEqual(1, len(package_requests), "one download, the first start's")

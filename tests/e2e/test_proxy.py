@@ -73,7 +73,7 @@ class ProxyTest(harness.TestCase):
         self.use_proxy(s, squid.port)
         proc = self.start(s, env={"VELMORA_TEST_SERVER": "127.0.0.1:%d" % origin.port})
         s.click(RES.IDC_BTN_INSTALL)
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=40000), "installed")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "installed", timeout_ms=40000)
         self.assertEqual([vendor.sha256(new)], vendor.images(harness.read_text(s.c_drive("velmora-standin.log"))),
                          "the new release ran")
         s.click(RES.IDC_BTN_FINISH)

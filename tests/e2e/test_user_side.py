@@ -219,7 +219,7 @@ class UserSideTest(harness.TestCase):
             if "setup" not in shots and status == INSTALLING:
                 shots["setup"] = (s.shot(), s.controls())
             time.sleep(0.25)
-        self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=20000), "finish page")
+        self.expect_visible(s, RES.IDC_BTN_FINISH, "finish page", timeout_ms=20000)
         title_box, hint_box = (23, 283, 442, 308), (23, 320, 442, 341)
         finish = s.shot_showing(lambda image: ink(image, *title_box) and ink(image, *hint_box))
 
@@ -459,7 +459,7 @@ class UserSideTest(harness.TestCase):
                     self.assertEqual(packages, package_requests(c.server))
                     continue
                 s.click(harness.IDRETRY, title=harness.FAILED_TITLE)
-                self.assertTrue(s.wait_visible(RES.IDC_BTN_FINISH, timeout_ms=30000), "Retry completes the install")
+                self.expect_visible(s, RES.IDC_BTN_FINISH, "Retry completes the install", timeout_ms=30000)
                 standin = harness.read_text(s.c_drive(STANDIN_LOG))
                 self.assertEqual("done 0", re.findall(r"^done .*?(?=\r?$)", standin, re.M)[-1])
                 self.assertEqual({hashlib.sha256(package).hexdigest()},
