@@ -486,7 +486,12 @@ class TestCase(unittest.TestCase):
         """Starts the installer (or program) in s and waits for its window."""
         proc = s.start_installer(env=env, program=program)
         if s.wait_window() is None:
-            state = "still running" if proc.poll() is None else "ended with %s" % proc.returncode
+            if proc.poll() is None:
+                state = "still running"
+            else:
+                # What Wine or wine-run.sh said: an exit before the program's own start writes nothing else.
+                said = proc.stderr.read().decode("utf-8", "replace")[-2000:]
+                state = "ended with %s; its error output: %r" % (proc.returncode, said)
             self.fail("the installer window did not appear (the installer %s); the support log ends:\n%s"
                       % (state, s.support_log_end()))
         return proc
