@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=${1:-25}
 command -v accton >/dev/null || { echo "test_time: needs accton and dump-acct: apt-get install acct" >&2; exit 1; }
 acct=$(mktemp)
-trap 'accton off >/dev/null 2>&1; rm -f "$acct"' EXIT
+trap 'accton off >/dev/null 2>&1; rm -f "$acct" "$acct.top"' EXIT
 ticks() { awk '/^cpu /{print $2+$3+$4+$7+$8, $5+$6}' /proc/stat; }
 accton "$acct" >/dev/null || exit 1
 read -r busy0 idle0 < <(ticks)
@@ -35,4 +35,3 @@ dump-acct "$acct" | awk -F'|' -v hz="$hz" '
   }' 2>&1 >"$acct.top"
 printf "%-18s %9s %10s\n" program processes "CPU s"
 sort -k3 -rn "$acct.top" | head -n "$top"
-rm -f "$acct.top"

@@ -492,8 +492,7 @@ class TestCase(unittest.TestCase):
                 # What Wine or wine-run.sh said: an exit before the program's own start writes nothing else.
                 said = proc.stderr.read().decode("utf-8", "replace")[-2000:]
                 state = "ended with %s; its error output: %r" % (proc.returncode, said)
-            self.fail("the installer window did not appear (the installer %s); the support log ends:\n%s"
-                      % (state, s.support_log_end()))
+            self.fail_in(s, "the installer window did not appear (the installer %s)" % state)
         return proc
 
     def expect_visible(self, s, control_id, msg=None, visible=True, timeout_ms=20000):
@@ -503,9 +502,13 @@ class TestCase(unittest.TestCase):
         if s.wait_visible(control_id, visible=visible, timeout_ms=timeout_ms):
             return
         shown = sorted(c["id"] for c in s.controls().values() if c.get("visible"))
-        self.fail("%scontrol %d not %s in %d ms; the window shows controls %s; the support log ends:\n%s"
-                  % (msg + ": " if msg else "", control_id, "shown" if visible else "hidden", timeout_ms, shown,
-                     s.support_log_end()))
+        self.fail_in(s, "%scontrol %d not %s in %d ms; the window shows controls %s"
+                     % (msg + ": " if msg else "", control_id, "shown" if visible else "hidden", timeout_ms, shown))
+
+    def fail_in(self, s, what):
+        """Fails the test with what, and how the support log of s ends: where
+        the installer was when the test found it elsewhere."""
+        self.fail("%s; the support log ends:\n%s" % (what, s.support_log_end()))
 
     @staticmethod
     def wait_for(predicate, seconds=20):
@@ -520,7 +523,8 @@ class TestCase(unittest.TestCase):
     def failure_box(self, s, code, timeout_ms=30000):
         """The install-failed box shows with "错误代码：<code>" and the log's
         path; gives its whole text."""
-        self.assertIsNotNone(s.wait_window(FAILED_TITLE, timeout_ms), "no install-failed box")
+        if s.wait_window(FAILED_TITLE, timeout_ms) is None:
+            self.fail_in(s, "no install-failed box")
         text = "\n".join(c["text"] for c in s.tree(FAILED_TITLE)["children"])
         self.assertIn("\n\n错误代码：%s\n" % code, text)
         self.assertIn("VelmoraInstaller.log", text)

@@ -435,7 +435,7 @@ class UserSideTest(harness.TestCase):
                 # The box: the cause, an empty line, the code, the log's path;
                 # Retry and Cancel.
                 if s.wait_window(harness.FAILED_TITLE, 30000) is None:
-                    self.fail("no install-failed box; the support log ends:\n" + s.support_log_end())
+                    self.fail_in(s, "no install-failed box")
                 box = s.controls(harness.FAILED_TITLE)
                 self.assertEqual({harness.IDRETRY, harness.IDCANCEL},
                                  {i for i, b in box.items() if b["class"] == "Button"})
