@@ -49,13 +49,12 @@ class ProxyTest(harness.TestCase):
 
     def test_a_release_published_after_the_proxy_cached_the_manifest_is_installed(self):
         work = tempfile.mkdtemp(prefix="proxy.", dir=harness.BUILD)
-        os.chmod(work, 0o755)  # squid runs as another user when started as root
         self.addCleanup(shutil.rmtree, work, True)
         origin = NginxServer(os.path.join(work, "root"), os.path.join(work, "nginx"))
         old, new = vendor.package_bytes(), vendor.altered(vendor.package_bytes())
         old_manifest = self.publish(origin.root, origin.port, old)
         self.enterContext(origin)
-        squid = self.enterContext(SquidServer(os.path.join(work, "squid")))
+        squid = self.enterContext(SquidServer())
 
         # Another user's installer fetched the manifest through the proxy:
         # the proxy keeps it, and answers from its copy once the release

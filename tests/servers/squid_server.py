@@ -3,15 +3,17 @@ server, as an ISP's or a company's would stand: it keeps what it fetched in
 memory and answers later requests from that copy while its heuristic says
 the copy is fresh (an hour here), unless a request asks it to check with
 the origin. Its access log has one line per request with squid's result
-(TCP_MEM_HIT, TCP_REFRESH_MODIFIED, ...). All of its files live in WORK;
-started as root it runs as the user proxy, so the folders above WORK must
-let others through.
+(TCP_MEM_HIT, TCP_REFRESH_MODIFIED, ...). Started as root it runs as the
+user proxy, which may not reach a folder inside the checkout (a clone under
+root's home, mode 0700): all of its files live in a folder of its own under
+the system's temporary folder, removed when it stops.
 """
 import contextlib
 import os
 import shutil
 import socket
 import subprocess
+import tempfile
 import time
 
 SQUID = shutil.which("squid") or "/usr/sbin/squid"
@@ -44,13 +46,13 @@ def free_port():
 
 
 class SquidServer:
-    def __init__(self, work, port=0):
-        self.work = os.path.abspath(work)
+    def __init__(self, port=0):
+        self.work = None
         self.port = port or free_port()
         self.proc = None
 
     def start(self):
-        os.makedirs(self.work, exist_ok=True)
+        self.work = tempfile.mkdtemp(prefix="velmora-squid.")
         # squid started as root runs as proxy, which must write its logs here.
         os.chmod(self.work, 0o777)
         user = "cache_effective_user proxy" if os.geteuid() == 0 else ""
@@ -78,6 +80,8 @@ class SquidServer:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        if self.work:
+            shutil.rmtree(self.work, ignore_errors=True)
 
     def log(self):
         """(squid's result code, URL) of every request so far."""
