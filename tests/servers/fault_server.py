@@ -33,6 +33,7 @@ Command line: fault_server.py [--port N] [--lifetime SECONDS]; prints
 "ready PORT" once it listens and ends by itself after the lifetime.
 """
 import argparse
+import errno
 import json
 import socket
 import socketserver
@@ -139,7 +140,18 @@ class FaultServer:
             allow_reuse_address = True
             daemon_threads = True
 
-        self._server = Server(("127.0.0.1", port), Handler)
+        # A listening socket closed a moment ago may still be held by a
+        # child another thread of this process is starting (between its fork
+        # and its exec): a given port is tried again for a while.
+        deadline = time.monotonic() + 5
+        while True:
+            try:
+                self._server = Server(("127.0.0.1", port), Handler)
+                break
+            except OSError as e:
+                if e.errno != errno.EADDRINUSE or not port or time.monotonic() > deadline:
+                    raise
+                time.sleep(0.05)
         self.port = self._server.server_address[1]
         self._thread = None
 
@@ -221,11 +233,17 @@ class FaultServer:
                         name, value = line.split(":", 1)
                         headers[name.strip().lower()] = value.strip()
                 need = int(headers.get("content-length", "0") or 0)
-                while len(buffered) < need:
-                    data = sock.recv(65536)
+                # Gathered in pieces: a 10 MB package scripted by a test,
+                # added to one bytes object read by read, was copied a
+                # hundred times over.
+                pieces, have = [buffered], len(buffered)
+                while have < need:
+                    data = sock.recv(1 << 20)
                     if not data:
                         return
-                    buffered += data
+                    pieces.append(data)
+                    have += len(data)
+                buffered = b"".join(pieces)
                 body, buffered = buffered[:need], buffered[need:]
                 path, _, query = target.partition("?")
                 if path.startswith("/__"):
