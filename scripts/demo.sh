@@ -6,4 +6,6 @@
 # Usage: demo.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-exec python3 "$here/demo.py" "$1"
+# Debian's own Python, started directly (see VELMORA_PYTHON in CMakeLists.txt).
+python=/usr/bin/python3; [ -x "$python" ] || python=python3
+exec "$python" "$here/demo.py" "$1"
