@@ -89,7 +89,7 @@ class DemoSession(harness.Session):
 
     def reg_query(self, key, value):
         """The data of a registry value, or None."""
-        rc, out = self.run("reg", "query", key, "/v", value)
+        rc, out = self.run(harness.SYSTEM32 + "reg.exe", "query", key, "/v", value)
         if rc != 0:
             return None
         for line in out.splitlines():
@@ -157,7 +157,7 @@ DPI_KEY = r"HKCU\Control Panel\Desktop"
 def options_at(s, dpi):
     """A screenshot of the options page at dpi; the prefix is set back to
     96 DPI afterwards."""
-    s.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    s.run(harness.SYSTEM32 + "reg.exe", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
     try:
         proc = s.installer = s.start_installer()
         s.step("the installer window did not appear at %d DPI" % dpi, "find", TITLE, "30000")
@@ -171,7 +171,7 @@ def options_at(s, dpi):
         if (width, height) != expected:
             raise DemoError("the window at %d DPI is %dx%d, not %dx%d" % ((dpi, width, height) + expected))
     finally:
-        s.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+        s.run(harness.SYSTEM32 + "reg.exe", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
     return png
 
 

@@ -10,6 +10,7 @@ VELMORA_BUILD, VELMORA_SOURCE, VELMORA_SERVER (the compiled-in server).
 import atexit
 import ctypes
 import glob
+import hashlib
 import json
 import os
 import re
@@ -77,12 +78,17 @@ SERVER = "127.0.0.1:%d" % private_port()
 SCRIPTS = os.path.join(SOURCE, "scripts")
 sys.path.insert(0, SCRIPTS)
 import pngfile  # noqa: E402
+import seats  # noqa: E402
 INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 # The executable as the release is built (32-bit, no test seams), kept
 # current beside the test build.
 RELEASE_INSTALLER = os.path.join(BUILD, "release-size", "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 TRUST_CA = os.path.join(BUILD, "tests", "trust_ca.exe")
+
+# Wine's own programs by their full names: a bare name ("reg") is looked up
+# through one more program (start.exe /exec).
+SYSTEM32 = "C:\\windows\\system32\\"
 
 # The installer's network times in the tests, in percent of the real ones:
 # back-offs of 0.1 to 1.6 s, a 3-second receive time-out.
@@ -193,19 +199,36 @@ def later(work):
 atexit.register(lambda: [t.join() for t in _later])
 
 
-class Session:
-    """A private Wine prefix with helpers to run and inspect programs in it."""
+# Sessions are borrowed warm (tests/e2e/seats.py) unless VELMORA_SEATS=0.
+USE_SEATS = os.environ.get("VELMORA_SEATS", "1") != "0"
 
-    def __init__(self):
+
+class Session:
+    """A private Wine prefix with helpers to run and inspect programs in it:
+    a warm seat's (seats.py), put back as it was when the session closes, or
+    with fresh=True a throw-away copy of the project's prefix whose Wine
+    session starts with its first program (for a test of what a session's
+    start does, or of what Wine reads only then, such as its drives)."""
+
+    seat = None
+
+    def __init__(self, fresh=False):
         os.makedirs(os.path.join(BUILD, "wine"), exist_ok=True)
         subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), BUILD], check=True)
-        self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
-        subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"),
-                        os.path.join(BUILD, "wine", "prefix"), self.prefix], check=True)
-        # The tests that run in the shared prefix leave a support log there;
-        # a session starts as a first run does, without one.
-        for log in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp", "VelmoraInstaller*.log")):
-            os.remove(log)
+        self.seat = None
+        self.display = None
+        if USE_SEATS and not fresh:
+            self.seat = seats.acquire(BUILD)
+            self.prefix, self.display = self.seat.prefix, self.seat.info["display"]
+        else:
+            self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
+            subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"),
+                            os.path.join(BUILD, "wine", "prefix"), self.prefix], check=True)
+            # The tests that run in the shared prefix leave a support log
+            # there; a session starts as a first run does, without one.
+            for log in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp",
+                                              "VelmoraInstaller*.log")):
+                os.remove(log)
         self.procs = []
         self.prober = None
 
@@ -218,7 +241,8 @@ class Session:
     def session_env(self):
         """What the session gives its programs: its prefix, the display and
         the vendor server to ask."""
-        return {"VELMORA_PREFIX": self.prefix, "VELMORA_DISPLAY": display(), "VELMORA_TEST_SERVER": SERVER}
+        return {"VELMORA_PREFIX": self.prefix, "VELMORA_DISPLAY": self.display or display(),
+                "VELMORA_TEST_SERVER": SERVER}
 
     def env(self, extra=None):
         """The environment of the session's programs: extra's variables on
@@ -227,19 +251,35 @@ class Session:
         env.update(extra or {})
         return {k: v for k, v in env.items() if v is not None}
 
+    def wine(self, program, args, env=None):
+        """The command line and environment that run a Windows program in the
+        session: Wine's loader started directly (a shell wrapper around each
+        program cost the tests more CPU than the installer did), the session's
+        server and services brought up first when they are not running."""
+        env = self.env(env)
+        prefix = env["VELMORA_PREFIX"]
+        wineloader, wineserver = seats.loader(BUILD)
+        overrides = env.get("VELMORA_DLL_OVERRIDES")
+        env.update(WINEPREFIX=prefix, DISPLAY=env["VELMORA_DISPLAY"], WINELOADER=wineloader, WINESERVER=wineserver,
+                   WINEDEBUG=env.get("VELMORA_WINEDEBUG", "-all"), LANG="C.UTF-8", LC_ALL="C.UTF-8",
+                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" + (";" + overrides if overrides else ""))
+        if not self.seat:
+            seats.warm_up_session(wineloader, wineserver, env)
+        return [wineloader, program, *args], env
+
     def start(self, program, *args, env=None):
         """Starts a Windows program in the prefix (env: extra variables, which
         the programs it starts inherit); returns the Popen."""
-        p = subprocess.Popen(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, program, *args],
-                             env=self.env(env), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        argv, env = self.wine(program, args, env)
+        p = subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.procs.append(p)
         return p
 
     def run(self, program, *args, timeout=60, env=None):
         """Runs a Windows program to its end (env: extra variables); returns
         (exit code, stdout text)."""
-        p = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, program, *args],
-                           env=self.env(env), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+        argv, env = self.wine(program, args, env)
+        p = subprocess.run(argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         return p.returncode, p.stdout.decode("utf-8", "replace")
 
     def start_installer(self, env=None, program=INSTALLER):
@@ -262,11 +302,13 @@ class Session:
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major
         5; winxp64 in a 64-bit prefix). True when it does."""
-        return self.run("cmd", "/c", "ver", env={"VELMORA_WINVER": version})[0] == 0
+        if version == "winxp" and test_arch() == "x86_64":
+            version = "winxp64"
+        return self.run(SYSTEM32 + "winecfg.exe", "-v", version)[0] == 0
 
     def reg(self, *args):
         """Runs Wine's reg.exe in the prefix: (exit code, output)."""
-        return self.run("reg", *args)
+        return self.run(SYSTEM32 + "reg.exe", *args)
 
     def reg_value(self, key, name):
         """The data of a registry value as reg.exe prints it, or None."""
@@ -313,8 +355,8 @@ class Session:
         """Runs a window probe command: (exit code, output). One probe
         process serves the whole session (winprobe serve)."""
         if self.prober is None or self.prober.poll() is not None:
-            self.prober = subprocess.Popen(["bash", os.path.join(SCRIPTS, "wine-run.sh"), BUILD, WINPROBE, "serve"],
-                                           env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            argv, env = self.wine(WINPROBE, ["serve"])
+            self.prober = subprocess.Popen(argv, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                            stderr=subprocess.DEVNULL)
             self.procs.append(self.prober)
         try:
@@ -404,6 +446,8 @@ class Session:
         """Ends every program of the session; the prefix stays."""
         self._end_programs()
         end_wine(self.prefix)
+        if self.seat:
+            self.seat.dead = True
 
     def _end_programs(self):
         for p in self.procs:
@@ -416,10 +460,14 @@ class Session:
 
 
     def close(self):
-        """Ends the session's programs; what is left of its Wine session and
-        the prefix copy go in the background while the tests go on."""
+        """Ends the session's programs; the seat is put back, or what is left
+        of a fresh session and its prefix copy go, in the background while
+        the tests go on."""
         self._end_programs()
-        later(lambda prefix=self.prefix: (end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
+        if self.seat:
+            later(lambda seat=self.seat: seats.release(seat))
+        else:
+            later(lambda prefix=self.prefix: (end_wine(prefix), shutil.rmtree(prefix, ignore_errors=True)))
 
 
 def end_wine(prefix):
@@ -437,8 +485,7 @@ def long_running(test):
 
 
 def stop_process(p, grace=5):
-    """Ends p: SIGTERM first, on which wine-run.sh stops its program and
-    cleans up after itself, SIGKILL if it is still there after grace seconds."""
+    """Ends p: SIGTERM first, SIGKILL if it is still there after grace seconds."""
     if p.poll() is None:
         p.terminate()
         try:
@@ -489,7 +536,7 @@ class TestCase(unittest.TestCase):
             if proc.poll() is None:
                 state = "still running"
             else:
-                # What Wine or wine-run.sh said: an exit before the program's own start writes nothing else.
+                # What Wine said: an exit before the program's own start writes nothing else.
                 said = proc.stderr.read().decode("utf-8", "replace")[-2000:]
                 state = "ended with %s; its error output: %r" % (proc.returncode, said)
             self.fail_in(s, "the installer window did not appear (the installer %s)" % state)
@@ -539,13 +586,68 @@ class TestCase(unittest.TestCase):
 
 
 class Image:
-    """width x height pixels, each an (r, g, b, a) tuple, rows top-down."""
+    """width x height pixels read from the bytes they came in: at(x, y) is
+    an (r, g, b, a) tuple, rows top-down. Nothing is decoded ahead: a
+    screenshot is looked at in a few places, and decoding all of its pixels
+    into tuples cost a test more than its installer did."""
 
-    def __init__(self, width, height, rows):
-        self.width, self.height, self.rows = width, height, rows
+    def __init__(self, width, height, data, offset, stride, channels, bottom_up=False, bgr=False):
+        self.width, self.height = width, height
+        self._data, self._offset, self._stride, self._channels = data, offset, stride, channels
+        self._bottom_up, self._bgr = bottom_up, bgr
 
     def at(self, x, y):
-        return self.rows[y][x]
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError("pixel %d,%d outside %dx%d" % (x, y, self.width, self.height))
+        row = self.height - 1 - y if self._bottom_up else y
+        i = self._offset + row * self._stride + x * self._channels
+        d = self._data
+        if self._bgr:
+            return d[i + 2], d[i + 1], d[i], 255
+        return d[i], d[i + 1], d[i + 2], d[i + 3] if self._channels == 4 else 255
+
+    def _row(self, y):
+        row = self.height - 1 - y if self._bottom_up else y
+        start = self._offset + row * self._stride
+        return self._data[start:start + self.width * self._channels]
+
+    def rgb_rows(self):
+        """Each row's bytes, red, green and blue per pixel."""
+        rows = []
+        for y in range(self.height):
+            line = self._row(y)
+            if self._bgr:
+                rgb = bytearray(len(line))
+                rgb[0::3], rgb[1::3], rgb[2::3] = line[2::3], line[1::3], line[0::3]
+            elif self._channels == 4:
+                rgb = bytearray(self.width * 3)
+                rgb[0::3], rgb[1::3], rgb[2::3] = line[0::4], line[1::4], line[2::4]
+            else:
+                rgb = line
+            rows.append(bytes(rgb))
+        return rows
+
+    def ink(self, box, ground, threshold):
+        """(rows, columns) of the pixels in box (left, top, right, bottom)
+        that differ from the colour ground by more than threshold in a
+        channel, or None when none does. Row by row on the bytes: a text box
+        at 192 DPI has a hundred thousand pixels, and the tests look at
+        them again after every screenshot."""
+        left, top, right, bottom = box
+        order = (2, 1, 0) if self._bgr else (0, 1, 2)
+        tables = [bytes(1 if abs(v - ground[c]) > threshold else 0 for v in range(256)) for c in range(3)]
+        rows, columns = set(), set()
+        ch = self._channels
+        for y in range(top, bottom):
+            segment = self._row(y)[left * ch:right * ch]
+            for c in range(3):
+                marks = segment[order[c]::ch].translate(tables[c])
+                x = marks.find(1)
+                while x >= 0:
+                    rows.add(y)
+                    columns.add(left + x)
+                    x = marks.find(1, x + 1)
+        return (rows, columns) if rows else None
 
 
 def read_bmp(path):
@@ -554,30 +656,35 @@ def read_bmp(path):
         data = f.read()
     offset = struct.unpack_from("<I", data, 10)[0]
     width, height = struct.unpack_from("<ii", data, 18)
-    stride = (width * 3 + 3) & ~3
-    rows = []
-    for y in range(height):
-        base = offset + (height - 1 - y) * stride
-        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x], 255)
-                     for x in range(width)])
-    return Image(width, height, rows)
+    return Image(width, height, data, offset, (width * 3 + 3) & ~3, 3, bottom_up=True, bgr=True)
 
 
 def read_png(path):
-    """An 8-bit RGB or RGBA non-interlaced PNG as an Image."""
+    """An 8-bit RGB or RGBA non-interlaced PNG as an Image. The unfiltered
+    pixels are kept in the build, by the file's hash: unfiltering in Python
+    takes about a second per skin image, and many tests read the same ones."""
     with open(path, "rb") as f:
-        header, rows = pngfile.pixels(f.read())
+        data = f.read()
+    cache = os.path.join(BUILD, "tests", "png-pixels", hashlib.sha256(data).hexdigest())
+    try:
+        with open(cache, "rb") as f:
+            header, pixels = f.read(13), f.read()
+    except OSError:
+        header, rows = pngfile.pixels(data)
+        pixels = b"".join(rows)
+        os.makedirs(os.path.dirname(cache), exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=os.path.dirname(cache), delete=False) as f:
+            f.write(header + pixels)
+        os.replace(f.name, cache)
     width, height, _, color = struct.unpack(">IIBB", header[:10])
     if color not in (2, 6):
         raise ValueError("unsupported PNG %s" % path)
     channels = 4 if color == 6 else 3
-    return Image(width, height, [[tuple(row[x * channels:(x + 1) * channels]) + ((255,) if channels == 3 else ())
-                                  for x in range(width)] for row in rows])
+    return Image(width, height, pixels, 0, width * channels, channels)
 
 
 def write_png(image, path):
     """Saves an Image as an 8-bit RGB PNG (for review artifacts)."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
-        f.write(pngfile.write_rgb(image.width, image.height,
-                                  [bytes(c for px in row for c in px[:3]) for row in image.rows]))
+        f.write(pngfile.write_rgb(image.width, image.height, image.rgb_rows()))

@@ -165,14 +165,7 @@ class DpiTest(harness.TestCase):
     def ink(image, box):
         """Rows and columns of text ink (anything far from the white page) in
         box, or None when there is none."""
-        left, top, right, bottom = box
-        rows, columns = set(), set()
-        for y in range(top, bottom):
-            for x in range(left, right):
-                if difference(image.at(x, y), WHITE) > 60:
-                    rows.add(y)
-                    columns.add(x)
-        return (rows, columns) if rows else None
+        return image.ink(box, WHITE, 60)
 
     @staticmethod
     def orange(image, box):

@@ -132,9 +132,12 @@ class Tmpfs:
 # the box; what Retry asks the server for: "fresh" (the whole package),
 # "held" (nothing: the checked package was kept) or a number (a Range
 # request from that byte on: the partial file resumes); whether Retry asks
-# for the manifest again; and whether the row ends with Retry or Cancel.
+# for the manifest again; whether the row ends with Retry or Cancel; and
+# whether it needs a fresh Wine session (a drive added to the prefix is
+# seen by a session started after it).
 FailureRow = collections.namedtuple(
-    "FailureRow", "name code words arrange clear requests_before retry manifest_again end", defaults=(False, "retry"))
+    "FailureRow", "name code words arrange clear requests_before retry manifest_again end fresh",
+    defaults=(False, "retry", False))
 
 
 class UserSideTest(harness.TestCase):
@@ -408,11 +411,11 @@ class UserSideTest(harness.TestCase):
             FailureRow("staging volume full", "E-DISK", disk_words(staging_need), small_staging,
                        lambda c: c.fs.resize(64), 0, MiB),
             FailureRow("install volume smaller than the package", "E-DISK", disk_words(len(package)),
-                       install_drive(1), lambda c: c.fs.resize(16), 0, "fresh"),
+                       install_drive(1), lambda c: c.fs.resize(16), 0, "fresh", fresh=True),
             FailureRow("install volume smaller than the installation", "E-DISK", disk_words(64 * MiB),
-                       install_drive(16, 64 * MiB), lambda c: c.fs.resize(128), 0, "fresh"),
+                       install_drive(16, 64 * MiB), lambda c: c.fs.resize(128), 0, "fresh", fresh=True),
             FailureRow("install volume far too small", "E-DISK", disk_words(10 ** 15),
-                       install_drive(100 * 1024, 10 ** 15), lambda c: None, 0, None, end="cancel"),
+                       install_drive(100 * 1024, 10 ** 15), lambda c: None, 0, None, end="cancel", fresh=True),
             FailureRow("elevation refused", "E-UAC", "管理员", refuse_elevation,
                        lambda c: os.remove(c.s.c_drive("refuse-elevation")), 1, "held"),
             FailureRow("setup failed", "E-SETUP-3", "退出代码 3", failing_setup,
@@ -421,7 +424,7 @@ class UserSideTest(harness.TestCase):
         for row in rows:
             # The session goes last, after the servers and mounts of its row.
             with self.subTest(row.name), contextlib.ExitStack() as stack:
-                s = stack.enter_context(harness.Session())
+                s = stack.enter_context(harness.Session(fresh=row.fresh))
                 c = types.SimpleNamespace(s=s, stack=stack, server=None, fs=None, env={}, folder=None)
                 row.arrange(c)
                 if c.fs is not None and not c.fs.mounted:
