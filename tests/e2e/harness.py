@@ -353,7 +353,15 @@ class Session:
 
     def probe(self, *args, timeout=60):
         """Runs a window probe command: (exit code, output). One probe
-        process serves the whole session (winprobe serve)."""
+        process serves the whole session (winprobe serve): a seat's own,
+        which the tests that borrow it share."""
+        if self.seat:
+            try:
+                return seats.Channel(self.seat.folder, "probe").call(args, timeout)
+            except seats.ChannelError:
+                # An answer may still come: no later borrower may read it.
+                self.seat.dead = True
+                raise subprocess.TimeoutExpired(WINPROBE, timeout)
         if self.prober is None or self.prober.poll() is not None:
             argv, env = self.wine(WINPROBE, ["serve"])
             self.prober = subprocess.Popen(argv, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,

@@ -247,18 +247,19 @@ def changes(root, before, after):
         i = bisect.bisect_left(ordered, path + "\\\\")
         return i < len(ordered) and ordered[i].startswith(path + "\\\\")
 
-    ops, deleted = [], []
+    ops, deleted, emptied = [], [], {}
     for path in sorted(set(after) - known):
         if any(path.startswith(d + "\\\\") for d in deleted):
             continue
         parts = path.split("\\\\")
-        for i in range(1, len(parts) + 1):
-            top = "\\\\".join(parts[:i])
-            if top not in known and not implied(top):
-                break
+        tops = ["\\\\".join(parts[:i]) for i in range(1, len(parts) + 1)]
+        top = next((t for t in tops if t not in known and not implied(t)), None)
+        if top is None:
+            emptied[path] = ""  # a key that was there without values: its values go
+            continue
         deleted.append(top)
         ops.append(("delete", top))
-    for path, content in sorted(before.items()):
+    for path, content in sorted(list(before.items()) + list(emptied.items())):
         if after.get(path) == content or "#link" in content:
             continue
         old, new = values(content), values(after.get(path, ""))
@@ -299,6 +300,60 @@ class SeatGone(Exception):
     pass
 
 
+class ChannelError(Exception):
+    pass
+
+
+class Channel:
+    """A command server of the seat: a program that reads one command per
+    line (fields separated by tabs) from the FIFO NAME.in and answers on
+    NAME.out with what it says, "\\x04" and its exit code."""
+    ANSWERED = re.compile(rb"\x04(-?\d+)\r?\n")
+
+    def __init__(self, folder, name):
+        self.commands = os.path.join(folder, name + ".in")
+        self.answers = os.path.join(folder, name + ".out")
+
+    def spawn(self, argv, env):
+        """Starts the server on new FIFOs, which it holds open itself: it
+        never reads an end of file, and writers never wait for it."""
+        os.mkfifo(self.commands)
+        os.mkfifo(self.answers)
+        commands = os.open(self.commands, os.O_RDWR)
+        answers = os.open(self.answers, os.O_RDWR)
+        try:
+            return spawn(argv, env=env, stdin=commands, stdout=answers)
+        finally:
+            os.close(commands)
+            os.close(answers)
+
+    def call(self, fields, timeout):
+        """(exit code, text) of one command; ChannelError when the server is
+        gone or has not answered within timeout seconds."""
+        try:
+            writer = os.open(self.commands, os.O_WRONLY | os.O_NONBLOCK)
+        except OSError:
+            raise ChannelError("%s is gone" % os.path.basename(self.commands))
+        reader = os.open(self.answers, os.O_RDONLY | os.O_NONBLOCK)
+        try:
+            os.write(writer, ("\t".join(fields) + "\n").encode("utf-8"))
+            out, deadline = b"", time.monotonic() + timeout
+            while not self.ANSWERED.search(out):
+                ready, _, _ = select.select([reader], [], [], max(0, deadline - time.monotonic()))
+                if not ready:
+                    raise ChannelError("%s did not answer %s in %s s" % (os.path.basename(self.commands), fields[0],
+                                                                          timeout))
+                try:
+                    out += os.read(reader, 65536)
+                except BlockingIOError:
+                    pass
+            end = self.ANSWERED.search(out)
+            return int(end.group(1)), out[:end.start()].decode("utf-8", "replace")
+        finally:
+            os.close(writer)
+            os.close(reader)
+
+
 class Seat:
     """One warm session, borrowed by this process while its lock is held."""
 
@@ -322,26 +377,9 @@ class Seat:
     def command(self, *fields, timeout=60):
         """Has the keeper carry out one command: (exit code, what it said)."""
         try:
-            writer = os.open(os.path.join(self.folder, "commands"), os.O_WRONLY | os.O_NONBLOCK)
-        except OSError:
-            raise SeatGone("its keeper is gone")
-        reader = os.open(os.path.join(self.folder, "answers"), os.O_RDONLY | os.O_NONBLOCK)
-        try:
-            os.write(writer, ("\t".join(fields) + "\n").encode("utf-8"))
-            out, deadline = b"", time.monotonic() + timeout
-            while not re.search(rb"\x04(\d+)\r?\n", out):
-                ready, _, _ = select.select([reader], [], [], max(0, deadline - time.monotonic()))
-                if not ready:
-                    raise SeatGone("its keeper did not answer %s" % fields[0])
-                try:
-                    out += os.read(reader, 65536)
-                except BlockingIOError:
-                    pass
-            end = re.search(rb"\x04(\d+)\r?\n", out)
-            return int(end.group(1)), out[:end.start()].decode("utf-8", "replace")
-        finally:
-            os.close(writer)
-            os.close(reader)
+            return Channel(self.folder, "keeper").call(fields, timeout)
+        except ChannelError as e:
+            raise SeatGone(str(e))
 
     def touch(self):
         with open(os.path.join(self.folder, "lease"), "a"):
@@ -359,22 +397,19 @@ class Seat:
         subprocess.run([self.wineserver, "-p3"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         # The keeper is the session's one user process between tests (the
-        # display ends with it), and what saves and restores its registry:
-        # it reads commands from one FIFO and answers on another, both held
-        # open by itself, so that a reset starts no program.
-        os.mkfifo(os.path.join(self.folder, "commands"))
-        os.mkfifo(os.path.join(self.folder, "answers"))
-        commands = os.open(os.path.join(self.folder, "commands"), os.O_RDWR)
-        answers = os.open(os.path.join(self.folder, "answers"), os.O_RDWR)
-        keeper = spawn([self.wineloader, self.tool(), "serve", windows_path(os.path.join(self.folder, "lease")),
-                        str(IDLE_SECONDS)], env=env, stdin=commands, stdout=answers)
-        os.close(commands)
-        os.close(answers)
+        # display ends with it), and what saves and restores its registry.
+        # It and the window probe, which the tests share, read commands from
+        # a FIFO and answer on another, both held open by themselves: a reset
+        # and a test's probing start no program.
+        keeper = Channel(self.folder, "keeper").spawn(
+            [self.wineloader, self.tool(), "serve", windows_path(os.path.join(self.folder, "lease")),
+             str(IDLE_SECONDS)], env)
         spawn(["sh", "-c", "while [ -e /proc/%d ]; do sleep 10; done; kill %d" % (keeper, self.info["xvfb"])])
-        # A window program brings up the desktop and the session's font cache.
-        probe = os.path.join(self.build, "tests", "winprobe.exe")
-        subprocess.run([self.wineloader, probe, "count", "velmora-seat"], env=env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # The probe's first command brings up the desktop and the session's
+        # font cache.
+        Channel(self.folder, "probe").spawn([self.wineloader, os.path.join(self.build, "tests", "winprobe.exe"),
+                                             "serve"], env)
+        Channel(self.folder, "probe").call(["count", "velmora-seat"], timeout=120)
         time.sleep(0.5)  # the drivers' devices settle
         self.info["system"] = sorted(wine_processes(self.prefix))
         with open(os.path.join(self.folder, "info.json"), "w") as f:
@@ -399,14 +434,18 @@ class Seat:
         when that cannot be done or shown."""
         if self.dead:
             raise SeatGone("its session was ended")
-        others = [pid for pid in wine_processes(self.prefix) if pid not in self.info["system"]]
-        for pid in others:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        deadline = time.monotonic() + 10
-        while any(alive(pid) for pid in others):
+        # Until two looks in a row find none: a program caught between its
+        # loader and its exec has no readable environment for a moment.
+        deadline, quiet = time.monotonic() + 10, 0
+        while quiet < 2:
+            others = [pid for pid in wine_processes(self.prefix)
+                      if pid not in self.info["system"] and alive(pid)]
+            quiet = 0 if others else quiet + 1
+            for pid in others:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
             if time.monotonic() > deadline:
                 raise SeatGone("its programs did not end")
             time.sleep(0.02)

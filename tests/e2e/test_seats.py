@@ -13,7 +13,8 @@ import seats
 KEY = "HKEY_CURRENT_USER\\Software\\Velmora\\SeatTest"
 RUN = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 DESKTOP = "HKEY_CURRENT_USER\\Control Panel\\Desktop"
-# Every value type, a value added to a key the session had, a value changed,
+# Every value type, a value added to a key the session had, to one it had
+# only as the parent of others (a key Wine does not save), a value changed,
 # one deleted, a key the session had deleted.
 CHANGES = "\r\n".join([
     "Windows Registry Editor Version 5.00", "",
@@ -24,6 +25,7 @@ CHANGES = "\r\n".join([
     '"number"=dword:0000002a',
     '"bytes"=hex:00,01,fe,ff',
     "", "[%s]" % RUN, '"SeatTest"="C:\\\\seat.exe"',
+    "", "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion]", '"SeatTest"="x"',
     "", "[%s]" % DESKTOP, '"LogPixels"=dword:00000090', '"WheelScrollLines"=-',
     "", "[-HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]", "", ""])
 
@@ -72,7 +74,7 @@ class SeatTest(unittest.TestCase):
         os.chmod(c + "/ProgramData", 0o700)
         os.symlink("/tmp", seat.prefix + "/dosdevices/q:")
         left = self.wine(seat, "cmd.exe", "/c", "ping -n 60 127.0.0.1", wait=False)
-        self.assertTrue(harness.wait_for(lambda: len(seats.wine_processes(seat.prefix)) > len(system), 10))
+        self.assertTrue(harness.wait_for(lambda: left in seats.wine_processes(seat.prefix), 10))
         folder = seat.folder
         seats.release(seat)
         self.assertFalse(seats.alive(left), "the program the test left was ended")

@@ -1,7 +1,7 @@
 // Tests of the install steps on the real registry and files of a Wine
-// prefix. They change the prefix, so they run only where it is a throw-away
-// copy (their CTest entries set VELMORA_FRESH_PREFIX=1); anywhere else they
-// fail in set-up.
+// prefix. They change the prefix, so they run only where it is the run's own
+// (VELMORA_FRESH_PREFIX=1: tests/servers/run_unit.py gives each run a warm
+// session that is put back afterwards); anywhere else they fail in set-up.
 #pragma once
 #include <gtest/gtest.h>
 #include "test_support.h"
@@ -9,7 +9,7 @@
 class PrefixTest : public ::testing::Test {
 protected:
     void SetUp() final {
-        ASSERT_TRUE(OnFreshPrefix()) << "changes the prefix: run in a throw-away copy (VELMORA_FRESH_PREFIX=1)";
+        ASSERT_TRUE(OnFreshPrefix()) << "changes the prefix: run in a prefix of the run's own (VELMORA_FRESH_PREFIX=1)";
         Prepare();
     }
     void TearDown() final {

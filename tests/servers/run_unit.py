@@ -13,7 +13,9 @@ that port: a manifest request the dialog makes is refused at once.
 --fsize-limit caps the size of every file the test process writes, as a full
 disk would (VELMORA_FSIZE_LIMIT).
 
-Each run uses a throw-away copy of the Wine prefix. The server is stopped
+Each run borrows a warm Wine session of its own (tests/e2e/seats.py), put
+back as it was afterwards; with VELMORA_WINVER set (e.g. winxp) the session
+reports that Windows version while the program runs. The server is stopped
 when the tests end; a test that is skipped counts as a failure here, since
 the runner exists to provide what the tests need.
 """
@@ -29,8 +31,10 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 import fault_server  # noqa: E402
 import nginx_server  # noqa: E402
+import seats  # noqa: E402
 
 SCRIPTS = os.path.join(HERE, "..", "..", "scripts")
 PACKAGE_SIZE = 10000000
@@ -79,6 +83,7 @@ def main():
     args = parser.parse_args(argv[:argv.index("--")] if "--" in argv else argv)
 
     env = {k: v for k, v in os.environ.items() if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
+    # The prefix is the run's own: the tests that change it may.
     env["VELMORA_FRESH_PREFIX"] = "1"
     server = None
     if args.server == "fault":
@@ -106,13 +111,23 @@ def main():
 
     if args.fsize_limit:
         env["VELMORA_FSIZE_LIMIT"] = str(args.fsize_limit)
+    build = os.path.abspath(args.build)
+    subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), build], check=True)
+    seat = seats.acquire(build)
     try:
-        proc = subprocess.run(["bash", os.path.join(SCRIPTS, "wine-run.sh"), args.build, args.unit_tests,
-                               *gtest_args], env=env, preexec_fn=limit_file_size, timeout=280,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        env.update({k: v for k, v in seat.env().items() if not k.startswith("VELMORA_")})
+        winver = env.get("VELMORA_WINVER")
+        if winver:
+            if winver == "winxp" and seats.loader(build)[0].endswith("64"):
+                winver = "winxp64"  # as a 64-bit prefix names XP
+            subprocess.run([seat.wineloader, "C:\\windows\\system32\\winecfg.exe", "-v", winver], env=env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        proc = subprocess.run([seat.wineloader, args.unit_tests, *gtest_args], env=env, preexec_fn=limit_file_size,
+                              timeout=280, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     finally:
         if server:
             server.stop()
+        seats.release(seat)
     out = proc.stdout.decode("utf-8", "replace")
     print(out)
     if "[  SKIPPED ]" in out:

@@ -12,8 +12,8 @@
 
 // ---- Environment -------------------------------------------------------------
 std::string EnvVar(const char* name);
-// The prefix is a throw-away copy (VELMORA_FRESH_PREFIX=1, set by the CTest
-// entries of the tests that change its registry and files).
+// The prefix is the run's own (VELMORA_FRESH_PREFIX=1, set by the runner
+// of the tests that change its registry and files, which puts it back).
 bool OnFreshPrefix();
 // The OS major version this process sees (5 on a prefix switched to XP).
 DWORD SystemMajorVersion();
