@@ -28,9 +28,13 @@ if [ ! -f "$key/public.pem" ]; then
   openssl rsa -in "$key/private.pem" -pubout -out "$key/public.pem" 2>/dev/null
 fi
 public=$(cd "$key" && pwd)/public.pem
+# VELMORA_NATIVE_UNITS=OFF leaves out the native build of the pure units
+# (a build for the i686 entries alone does not run them).
+native=${VELMORA_NATIVE_UNITS:-ON}
 if [ ! -f "$build/CMakeCache.txt" ] || [ "$(cat "$port_file" 2>/dev/null)" != "$port" ] ||
-   ! grep -qxF "VELMORA_MANIFEST_KEY:FILEPATH=$public" "$build/CMakeCache.txt"; then
+   ! grep -qxF "VELMORA_MANIFEST_KEY:FILEPATH=$public" "$build/CMakeCache.txt" ||
+   ! grep -qxF "VELMORA_NATIVE_UNITS:BOOL=$native" "$build/CMakeCache.txt"; then
   cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DVELMORA_SERVER="127.0.0.1:$port" -DVELMORA_MANIFEST_KEY="$public" >/dev/null
+        -DVELMORA_SERVER="127.0.0.1:$port" -DVELMORA_MANIFEST_KEY="$public" -DVELMORA_NATIVE_UNITS="$native" >/dev/null
   echo "$port" >"$port_file"
 fi

@@ -18,8 +18,9 @@ case "$cmd" in
     ;;
   stop)
     "$python" "$here/../tests/e2e/seats.py" stop "$build"
-    source "$here/wine-env.sh"
-    velmora_wine_env "$build" && WINEPREFIX=$build/wine/prefix "$WINESERVER" -k >/dev/null 2>&1 || true
+    for prefix in "$build"/wine/prefix*; do
+      [ -d "$prefix" ] && WINEPREFIX=$prefix /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    done
     bash "$here/xvfb.sh" stop "$build/xvfb.state"
     ;;
   *) usage ;;

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Creates the project's own Wine prefix of a build once, BUILD_DIR/wine/prefix:
-# 32-bit or 64-bit as the build is (scripts/wine-env.sh), wineboot, no
-# Mono/Gecko download prompts, and the Chinese UI face mapped to an
-# installed CJK font.
+# Creates the project's own Wine prefix of a build once, BUILD_DIR/wine/prefix
+# (or, for a kind other than the build's default, BUILD_DIR/wine/prefix-KIND):
+# 32-bit or 64-bit as the build and VELMORA_PREFIX_KIND say
+# (scripts/wine-env.sh), wineboot, no Mono/Gecko download prompts, and the
+# Chinese UI face mapped to an installed CJK font.
 # Usage: wine-prefix.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
 velmora_wine_env "$1"
-prefix=$(cd "$1" && pwd)/wine/prefix
+prefix=$VELMORA_BASE_PREFIX
 # Bump when the prefix settings below change: older prefixes are rebuilt.
 version="8 $WINEARCH"
+[ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
+# Tests that start at once wait for one maker.
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
 [ "$(cat "$prefix/.velmora-ready" 2>/dev/null)" = "$version" ] && exit 0
 
 if [ -d "$prefix" ]; then WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1 || true; fi

@@ -11,6 +11,8 @@
 #                           for it). The project's own prefix never changes.
 #   VELMORA_PREFIX=DIR      run in the prefix DIR (made with prefix-copy.sh).
 #   VELMORA_DISPLAY=:N      use this X display.
+#   VELMORA_PREFIX_KIND=K   the build's prefix of kind K (win32 or win64;
+#                           scripts/wine-env.sh).
 #   VELMORA_DLL_OVERRIDES=O more Wine DLL overrides, appended to the ones set
 #                           here: e.g. "version,uxtheme=n,b" makes Wine look
 #                           for those DLLs in the program's folder first, as
@@ -40,7 +42,7 @@ trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-base=$build/wine/prefix
+base=$VELMORA_BASE_PREFIX
 bash "$here/wine-prefix.sh" "$build" || exit 1
 
 export WINEDEBUG=${VELMORA_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8

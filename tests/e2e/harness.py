@@ -117,11 +117,15 @@ def windows_path(path):
 
 
 def test_arch():
-    """The test build's architecture: "i686", run in a 32-bit prefix (a
-    32-bit Windows), or "x86_64", run in a 64-bit prefix (a 64-bit Windows,
-    where the shipped 32-bit installer would run under WOW64)."""
-    with open(os.path.join(BUILD, "velmora-arch")) as f:
-        return f.read().strip()
+    """The test build's architecture: "i686" or "x86_64"."""
+    return seats.wine_setup(BUILD)["arch"]
+
+
+def prefix_kind():
+    """The test prefix's kind: "win32", a 32-bit Windows with one registry
+    view, or "win64", a 64-bit Windows, where the shipped 32-bit installer
+    runs under WOW64 (VELMORA_PREFIX_KIND; an i686 build runs in either)."""
+    return seats.wine_setup(BUILD)["kind"]
 
 
 def hklm_software(path, view32=True):
@@ -130,7 +134,7 @@ def hklm_software(path, view32=True):
     Wow6432Node in a 64-bit prefix), or with view32 False in the other: a
     64-bit prefix's own, or in a 32-bit one a Wow6432Node branch that a test
     creates as a decoy."""
-    wow = (test_arch() == "x86_64") == view32
+    wow = (prefix_kind() == "win64") == view32
     return "HKLM\\SOFTWARE\\" + ("Wow6432Node\\" if wow else "") + path
 
 
@@ -222,8 +226,8 @@ class Session:
             self.prefix, self.display = self.seat.prefix, self.seat.info["display"]
         else:
             self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
-            subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"),
-                            os.path.join(BUILD, "wine", "prefix"), self.prefix], check=True)
+            subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), seats.wine_setup(BUILD)["base"],
+                            self.prefix], check=True)
             # The tests that run in the shared prefix leave a support log
             # there; a session starts as a first run does, without one.
             for log in glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "Temp",
@@ -258,7 +262,8 @@ class Session:
         server and services brought up first when they are not running."""
         env = self.env(env)
         prefix = env["VELMORA_PREFIX"]
-        wineloader, wineserver = seats.loader(BUILD)
+        setup = seats.wine_setup(BUILD)
+        wineloader, wineserver = setup["loader"], setup["server"]
         overrides = env.get("VELMORA_DLL_OVERRIDES")
         env.update(WINEPREFIX=prefix, DISPLAY=env["VELMORA_DISPLAY"], WINELOADER=wineloader, WINESERVER=wineserver,
                    WINEDEBUG=env.get("VELMORA_WINEDEBUG", "-all"), LANG="C.UTF-8", LC_ALL="C.UTF-8",
@@ -302,9 +307,7 @@ class Session:
     def set_winver(self, version):
         """Makes the prefix report another Windows version, e.g. winxp (major
         5; winxp64 in a 64-bit prefix). True when it does."""
-        if version == "winxp" and test_arch() == "x86_64":
-            version = "winxp64"
-        return self.run(SYSTEM32 + "winecfg.exe", "-v", version)[0] == 0
+        return self.run(SYSTEM32 + "winecfg.exe", "-v", seats.winver(version, BUILD))[0] == 0
 
     def reg(self, *args):
         """Runs Wine's reg.exe in the prefix: (exit code, output)."""

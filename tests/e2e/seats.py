@@ -29,6 +29,7 @@ its display with it; the suite's last step ends them all at once.
 """
 import bisect
 import fcntl
+import glob
 import json
 import os
 import re
@@ -46,11 +47,29 @@ SCRIPTS = os.path.join(HERE, "..", "..", "scripts")
 IDLE_SECONDS = 600  # a seat unused this long ends its session
 
 
-def loader(build):
-    """(WINELOADER, WINESERVER) of the build's test architecture."""
+def wine_setup(build):
+    """The Wine of the build's architecture in the prefix kind
+    VELMORA_PREFIX_KIND names, as scripts/wine-env.sh sets it: {"arch",
+    "kind" (win32 or win64), "loader", "server", "base" (the build's prefix
+    of that kind), "seats" (the folder of its seats)}."""
     with open(os.path.join(build, "velmora-arch")) as f:
         arch = f.read().strip()
-    return ("/usr/lib/wine/wine64" if arch == "x86_64" else "/usr/lib/wine/wine"), "/usr/lib/wine/wineserver"
+    default = "win32" if arch == "i686" else "win64"
+    kind = os.environ.get("VELMORA_PREFIX_KIND") or default
+    if arch == "x86_64" and kind != "win64":
+        raise ValueError("an x86_64 build does not run in a %s prefix" % kind)
+    suffix = "" if kind == default else "-" + kind
+    return {"arch": arch, "kind": kind,
+            "loader": "/usr/lib/wine/wine64" if kind == "win64" else "/usr/lib/wine/wine",
+            "server": "/usr/lib/wine/wineserver",
+            "base": os.path.join(build, "wine", "prefix" + suffix),
+            "seats": os.path.join(build, "wine", "seats" + suffix)}
+
+
+def winver(version, build):
+    """The name winecfg takes for version in the prefix: a 64-bit prefix
+    reports XP as winxp64 (major version 5 too) and refuses winxp."""
+    return "winxp64" if version == "winxp" and wine_setup(build)["kind"] == "win64" else version
 
 
 def warm_up_session(wineloader, wineserver, env):
@@ -361,7 +380,8 @@ class Seat:
         self.build, self.folder, self.lock = build, folder, lock
         self.prefix = os.path.join(folder, "prefix")
         self.reference = os.path.join(folder, "reference")
-        self.wineloader, self.wineserver = loader(build)
+        setup = wine_setup(build)
+        self.wineloader, self.wineserver, self.base = setup["loader"], setup["server"], setup["base"]
         self.info = {}
         self.dead = False  # its session was ended under it
 
@@ -387,8 +407,7 @@ class Seat:
 
     # Made once, then reset between borrowers.
     def warm_up(self):
-        subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), os.path.join(self.build, "wine", "prefix"),
-                        self.prefix], check=True)
+        subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), self.base, self.prefix], check=True)
         self.info["display"], self.info["xvfb"] = start_xvfb()
         with open(os.path.join(self.folder, "info.json"), "w") as f:
             json.dump(self.info, f)
@@ -422,7 +441,7 @@ class Seat:
             json.dump(tree_map(self.prefix), f)
         # Files the warm-up made itself are not in the project's prefix: kept
         # to put back from.
-        base = os.path.join(self.build, "wine", "prefix")
+        base = self.base
         for rel, entry in tree_map(self.prefix).items():
             if entry[0] == "f" and not same_inode(os.path.join(base, rel), entry[1]):
                 keep = os.path.join(self.reference, "files", rel)
@@ -465,7 +484,7 @@ class Seat:
     def restore_files(self):
         with open(os.path.join(self.reference, "files.json")) as f:
             before = json.load(f)
-        base = os.path.join(self.build, "wine", "prefix")
+        base = self.base
         now = tree_map(self.prefix)
         # Deepest first: a folder's entries go before the folder.
         for rel in sorted(set(now) - set(before), key=len, reverse=True):
@@ -572,14 +591,10 @@ def end_folder(folder, info=None):
     shutil.rmtree(folder, ignore_errors=True)
 
 
-def seats_folder(build):
-    return os.path.join(build, "wine", "seats")
-
-
 def acquire(build, top=None):
     """A clean warm seat, locked for this process; a new one when none is
     free. top: the folder of the seats (the build's by default)."""
-    top = top or seats_folder(build)
+    top = top or wine_setup(build)["seats"]
     os.makedirs(top, exist_ok=True)
     for name in sorted(os.listdir(top)):
         folder = os.path.join(top, name)
@@ -646,12 +661,15 @@ def release(seat):
 
 
 def stop_all(build, top=None):
-    top = top or seats_folder(build)
-    if not os.path.isdir(top):
-        return
-    for name in os.listdir(top):
-        end_folder(os.path.join(top, name))
-    shutil.rmtree(top, ignore_errors=True)
+    """Ends the seats in top, or every seat of the build (of either prefix
+    kind)."""
+    tops = [top] if top else glob.glob(os.path.join(build, "wine", "seats*"))
+    for top in tops:
+        if not os.path.isdir(top):
+            continue
+        for name in os.listdir(top):
+            end_folder(os.path.join(top, name))
+        shutil.rmtree(top, ignore_errors=True)
 
 
 if __name__ == "__main__":

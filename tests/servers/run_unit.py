@@ -118,10 +118,9 @@ def main():
         env.update({k: v for k, v in seat.env().items() if not k.startswith("VELMORA_")})
         winver = env.get("VELMORA_WINVER")
         if winver:
-            if winver == "winxp" and seats.loader(build)[0].endswith("64"):
-                winver = "winxp64"  # as a 64-bit prefix names XP
-            subprocess.run([seat.wineloader, "C:\\windows\\system32\\winecfg.exe", "-v", winver], env=env,
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            subprocess.run([seat.wineloader, "C:\\windows\\system32\\winecfg.exe", "-v", seats.winver(winver, build)],
+                           env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           check=True)
         proc = subprocess.run([seat.wineloader, args.unit_tests, *gtest_args], env=env, preexec_fn=limit_file_size,
                               timeout=280, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     finally:

@@ -127,65 +127,96 @@ BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* p
 }
 
 // ---- Registry -------------------------------------------------------------------
+bool OnTwoViewRegistry() {
 #ifdef _WIN64
-#define VIEW_32 L"SOFTWARE\\Wow6432Node\\"
-#define VIEW_OTHER L"SOFTWARE\\"
+    return true;
 #else
-#define VIEW_32 L"SOFTWARE\\"
-#define VIEW_OTHER L"SOFTWARE\\Wow6432Node\\"
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 #endif
-const wchar_t kUninstallKey[] =
-    VIEW_32 L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1";
-const wchar_t kRunKey[] = VIEW_32 L"Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kOtherRunKey[] = VIEW_OTHER L"Microsoft\\Windows\\CurrentVersion\\Run";
+}
+
+namespace {
+
+#define UNINSTALL_ENTRY L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8C3E51A2-7F04-4B9D-A6E1-2D57C90B3F48}_is1"
+#define RUN_KEY L"Microsoft\\Windows\\CurrentVersion\\Run"
+
+RegPath View32(const wchar_t* own, const wchar_t* wow) {
+#ifdef _WIN64
+    return RegPath(wow);
+#else
+    return RegPath(own);
+#endif
+}
+
+RegPath OtherRunKey() {
+#ifdef _WIN64
+    return RegPath(L"SOFTWARE\\" RUN_KEY);
+#else
+    return OnTwoViewRegistry() ? RegPath(L"SOFTWARE\\" RUN_KEY, KEY_WOW64_64KEY)
+                               : RegPath(L"SOFTWARE\\Wow6432Node\\" RUN_KEY);
+#endif
+}
+
+}  // namespace
+
+const RegPath kUninstallKey = View32(L"SOFTWARE\\" UNINSTALL_ENTRY, L"SOFTWARE\\Wow6432Node\\" UNINSTALL_ENTRY);
+const RegPath kRunKey = View32(L"SOFTWARE\\" RUN_KEY, L"SOFTWARE\\Wow6432Node\\" RUN_KEY);
+const RegPath kOtherRunKey = OtherRunKey();
 const wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
 namespace {
 
-void SetValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD cb) {
+void SetValue(const RegPath& key, const wchar_t* name, DWORD type, const void* data, DWORD cb) {
     HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
-                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, nullptr, 0, KEY_SET_VALUE | key.view,
+                                               nullptr, &h, nullptr));
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(h, name, 0, type, static_cast<const BYTE*>(data), cb));
     ::RegCloseKey(h);
 }
 
 }  // namespace
 
-void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+void SetString(const RegPath& key, const wchar_t* name, const std::wstring& value) {
     SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) { SetValue(key, name, REG_DWORD, &value, 4); }
+void SetDword(const RegPath& key, const wchar_t* name, DWORD value) { SetValue(key, name, REG_DWORD, &value, 4); }
 
-void CreateKey(const wchar_t* key) {
+void CreateKey(const RegPath& key) {
     HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_READ, nullptr, &h,
-                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, nullptr, 0, KEY_READ | key.view,
+                                               nullptr, &h, nullptr));
     ::RegCloseKey(h);
 }
 
-void DeleteValue(const wchar_t* key, const wchar_t* name) {
+void DeleteValue(const RegPath& key, const wchar_t* name) {
     HKEY h = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, KEY_SET_VALUE | key.view, &h) != ERROR_SUCCESS) return;
     ::RegDeleteValueW(h, name);
     ::RegCloseKey(h);
 }
 
-void DeleteKeyTree(const wchar_t* key) { ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, key); }
+void DeleteKeyTree(const RegPath& key) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, KEY_ALL_ACCESS | key.view, &h) != ERROR_SUCCESS) return;
+    ::RegDeleteTreeW(h, nullptr);
+    ::RegCloseKey(h);
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.path, key.view, 0);
+}
 
 void ResetRunKeys() {
     DeleteValue(kRunKey, L"Velmora");
     DeleteValue(kOtherRunKey, L"Velmora");
-#ifndef _WIN64
-    DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
-#endif
+    // The decoy branch, on a 32-bit system only: under WOW64 the name is the
+    // 32-bit view itself, with its class registrations.
+    if (!OnTwoViewRegistry()) DeleteKeyTree(L"SOFTWARE\\Wow6432Node");
 }
 
-RegValue GetValue(const wchar_t* key, const wchar_t* name) {
+RegValue GetValue(const RegPath& key, const wchar_t* name) {
     RegValue v;
     HKEY h = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS) return v;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.path, 0, KEY_QUERY_VALUE | key.view, &h) != ERROR_SUCCESS) return v;
     wchar_t buf[1024] = {};
     DWORD cb = sizeof(buf) - sizeof(wchar_t);
     if (::RegQueryValueExW(h, name, nullptr, &v.type, reinterpret_cast<BYTE*>(buf), &cb) == ERROR_SUCCESS) {

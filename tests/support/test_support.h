@@ -54,27 +54,39 @@ BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* p
                       const CDownloadExtras& extras = CDownloadExtras());
 
 // ---- Registry (HKEY_LOCAL_MACHINE) -------------------------------------------
-// The Uninstall entry and the Run key as this process names them in the
-// 32-bit view, where the 32-bit setup and installer keep them: under
-// SOFTWARE\Wow6432Node for a 64-bit process (the x86_64 test build in a
-// 64-bit prefix), under SOFTWARE for a 32-bit one on a 32-bit system (the
-// i686 build in a 32-bit prefix).
-extern const wchar_t kUninstallKey[];
-extern const wchar_t kRunKey[];
-// The Run key no value of the installer may land in: the 64-bit view's for
-// a 64-bit process; for a 32-bit one, a Wow6432Node branch that tests
-// create as a decoy (a 32-bit system has none).
-extern const wchar_t kOtherRunKey[];
+// A key as the tests name it: its path and the registry view it is opened
+// in (0: this process's own; KEY_WOW64_64KEY: the 64-bit view, which a
+// 32-bit process under WOW64 reaches only so). A plain path is a key of the
+// process's own view.
+struct RegPath {
+    RegPath(const wchar_t* p, REGSAM v = 0) : path(p), view(v) {}
+    operator const wchar_t*() const { return path; }
+    const wchar_t* path;
+    REGSAM view;
+};
+// Whether this process runs on a 64-bit Windows (as an x86_64 program, or a
+// 32-bit one under WOW64), where the registry has two views.
+bool OnTwoViewRegistry();
+// The Uninstall entry and the Run key in the 32-bit view, where the 32-bit
+// setup and installer keep them: this process's own view for a 32-bit
+// process (under SOFTWARE on a 32-bit system, redirected to
+// SOFTWARE\Wow6432Node under WOW64), SOFTWARE\Wow6432Node for a 64-bit one.
+extern const RegPath kUninstallKey;
+extern const RegPath kRunKey;
+// The Run key no value of the installer may land in: the 64-bit view's on a
+// 64-bit Windows; on a 32-bit one, a Wow6432Node branch that tests create as
+// a decoy (a 32-bit system has none).
+extern const RegPath kOtherRunKey;
 extern const wchar_t kPolicyKey[];
 
 // No "Velmora" value in either Run key, and no decoy branch left.
 void ResetRunKeys();
 
-void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value);
-void SetDword(const wchar_t* key, const wchar_t* name, DWORD value);
-void CreateKey(const wchar_t* key);
-void DeleteValue(const wchar_t* key, const wchar_t* name);
-void DeleteKeyTree(const wchar_t* key);
+void SetString(const RegPath& key, const wchar_t* name, const std::wstring& value);
+void SetDword(const RegPath& key, const wchar_t* name, DWORD value);
+void CreateKey(const RegPath& key);
+void DeleteValue(const RegPath& key, const wchar_t* name);
+void DeleteKeyTree(const RegPath& key);
 
 struct RegValue {
     bool present = false;
@@ -82,7 +94,7 @@ struct RegValue {
     DWORD size = 0;
     std::wstring text;
 };
-RegValue GetValue(const wchar_t* key, const wchar_t* name);
+RegValue GetValue(const RegPath& key, const wchar_t* name);
 
 // ---- Stand-ins for the client's setup package and launcher ----------------------
 // Built beside the test programs.

@@ -306,6 +306,21 @@ int Lifetime(const std::wstring& program, DWORD timeoutMs) {
     return rc;
 }
 
+struct Count {
+    const std::wstring* title;
+    int n;
+};
+
+// A stdcall function: a lambda converts only to the default calling
+// convention, which is not the callback's on i386.
+BOOL CALLBACK CountVisible(HWND h, LPARAM p) {
+    auto* c = reinterpret_cast<Count*>(p);
+    wchar_t text[256] = {};
+    GetWindowTextW(h, text, 256);  // a caption is read without asking its program
+    c->n += IsWindowVisible(h) && *c->title == text;
+    return TRUE;
+}
+
 int Command(const std::vector<std::wstring>& args) {
     const size_t argc = args.size();
     if (argc < 2) return 2;
@@ -313,14 +328,8 @@ int Command(const std::vector<std::wstring>& args) {
     if (cmd == L"lifetime") return Lifetime(args[1], argc > 2 ? wcstoul(args[2].c_str(), nullptr, 10) : 10000);
     const std::wstring& title = args[1];
     if (cmd == L"count") {
-        struct Count { const std::wstring* title; int n; } count = {&title, 0};
-        EnumWindows([](HWND h, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(p);
-            wchar_t text[256] = {};
-            GetWindowTextW(h, text, 256);  // a caption is read without asking its program
-            c->n += IsWindowVisible(h) && *c->title == text;
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&count));
+        Count count = {&title, 0};
+        EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&count));
         printf("%d\n", count.n);
         return 0;
     }

@@ -126,6 +126,15 @@ BEGIN_MESSAGE_MAP(CTestDlg, CBaseTestDlg)
     ON_MESSAGE(WM_TEST_STEP, OnStep)
 END_MESSAGE_MAP()
 
+// Counts the thread's windows titled velmora-oom-probe (a stdcall
+// function: a lambda is not one on i386).
+BOOL CALLBACK CountOomProbes(HWND h, LPARAM p) {
+    wchar_t title[32] = {};
+    ::GetWindowTextW(h, title, 32);
+    if (wcscmp(title, L"velmora-oom-probe") == 0) ++*reinterpret_cast<size_t*>(p);
+    return TRUE;
+}
+
 }  // namespace
 
 TEST(FrameworkDialog, RoutesMessagesAndCommandsThroughChainedMaps) {
@@ -288,15 +297,7 @@ TEST(FrameworkOutOfMemory, AWindowTheMapCannotHoldIsNotSubclassedAndItsDialogIsN
     }
     ASSERT_LT(bound.size(), 4096u) << "the map had to grow at some point";
     size_t nProbes = 0;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND h, LPARAM p) {
-            wchar_t title[32] = {};
-            ::GetWindowTextW(h, title, 32);
-            if (wcscmp(title, L"velmora-oom-probe") == 0) ++*reinterpret_cast<size_t*>(p);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&nProbes));
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountOomProbes, reinterpret_cast<LPARAM>(&nProbes));
     EXPECT_EQ(bound.size(), nProbes) << "the window that could not be bound was destroyed";
 
     // A window of its own stays as it was: its procedure is its class's.
