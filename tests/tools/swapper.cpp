@@ -1,14 +1,18 @@
 // Attacker stand-in for the trust tests: until it is ended, writes the
 // bytes of SOURCE over every file in FOLDER whose name matches a PATTERN
 // (one "*" at most, e.g. velmora-*.exe), by writing into it where it can be
-// opened for writing, otherwise by moving a copy over it. It polls without
-// pause, to hit the moments between the installer's steps.
+// opened for writing, otherwise by moving a copy over it. It tries without
+// pause for a while after a name changes in the folder (a file made,
+// renamed or deleted: the moments between the installer's steps come right
+// after one), and otherwise every few milliseconds: a spinning attacker on
+// a loaded machine took a core from the other tests for no more hits.
 //
 //   swapper FOLDER SOURCE LOG PATTERN...
 //
 // LOG gets a line "seen NAME" the first time a file NAME is there and
 // "wrote NAME" the first time SOURCE's bytes went into it.
 #include <windows.h>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,7 +66,9 @@ BOOL Matches(const wchar_t* name, const wchar_t* pattern) {
     return len >= head + tail && _wcsnicmp(name, pattern, head) == 0 && _wcsicmp(name + len - tail, star + 1) == 0;
 }
 
-// SOURCE's bytes into path: written in place, or a copy moved over it.
+// SOURCE's bytes into path: written in place, or a copy moved over it. The
+// copy is made beside the folder, so that its own making is no change in
+// the folder, and kept for the next try while no move takes it.
 BOOL Overwrite(const std::wstring& folder, const std::wstring& path, const std::vector<char>& bytes) {
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
@@ -71,17 +77,41 @@ BOOL Overwrite(const std::wstring& folder, const std::wstring& path, const std::
         ::CloseHandle(h);
         if (ok) return TRUE;
     }
-    const std::wstring spare = folder + L"\\swap.tmp";
-    h = ::CreateFileW(spare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return FALSE;
-    const BOOL ok = WriteAll(h, bytes);
-    ::CloseHandle(h);
-    if (ok && ::MoveFileExW(spare.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return TRUE;
-    ::DeleteFileW(spare.c_str());
-    return FALSE;
+    const std::wstring spare = folder + L"-swap.tmp";
+    if (::GetFileAttributesW(spare.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        h = ::CreateFileW(spare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return FALSE;
+        const BOOL ok = WriteAll(h, bytes);
+        ::CloseHandle(h);
+        if (!ok) {
+            ::DeleteFileW(spare.c_str());
+            return FALSE;
+        }
+    }
+    return ::MoveFileExW(spare.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// A file's size and last write time: what tells whether anyone wrote to it
+// since the swapper did.
+ULONGLONG Stamp(const WIN32_FIND_DATAW& fd) {
+    return (ULONGLONG(fd.ftLastWriteTime.dwHighDateTime) << 32 | fd.ftLastWriteTime.dwLowDateTime) ^
+           (ULONGLONG(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow) * 0x9E3779B97F4A7C15ULL;
+}
+
+BOOL StampOf(const std::wstring& path, ULONGLONG* stamp) {
+    WIN32_FIND_DATAW fd;
+    const HANDLE find = ::FindFirstFileW(path.c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return FALSE;
+    ::FindClose(find);
+    *stamp = Stamp(fd);
+    return TRUE;
 }
 
 }  // namespace
+
+// How long it tries without pause after a change, and how often otherwise.
+const DWORD kBusyMs = 300;
+const DWORD kQuietMs = 5;
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 5) return 2;
@@ -90,7 +120,18 @@ int wmain(int argc, wchar_t** argv) {
     if (bytes.empty()) return 1;
     Log log(argv[3]);
     const std::wstring pattern = folder + L"\\*";
+    HANDLE changes = INVALID_HANDLE_VALUE;
+    DWORD lastChange = ::GetTickCount();
+    std::map<std::wstring, ULONGLONG> written;
     for (;;) {
+        if (changes == INVALID_HANDLE_VALUE) {
+            changes = ::FindFirstChangeNotificationW(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+            if (changes != INVALID_HANDLE_VALUE) lastChange = ::GetTickCount();
+        } else if (::WaitForSingleObject(changes, ::GetTickCount() - lastChange < kBusyMs ? 0 : kQuietMs) ==
+                   WAIT_OBJECT_0) {
+            lastChange = ::GetTickCount();
+            ::FindNextChangeNotification(changes);
+        }
         WIN32_FIND_DATAW fd;
         const HANDLE find = ::FindFirstFileW(pattern.c_str(), &fd);
         if (find == INVALID_HANDLE_VALUE) {
@@ -102,7 +143,15 @@ int wmain(int argc, wchar_t** argv) {
             for (int i = 4; i < argc && !target; ++i) target = Matches(fd.cFileName, argv[i]);
             if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !target) continue;
             log.Once("seen", fd.cFileName);
-            if (Overwrite(folder, folder + L"\\" + fd.cFileName, bytes)) log.Once("wrote", fd.cFileName);
+            // A file that still holds what the swapper put there is left as it is.
+            const auto mine = written.find(fd.cFileName);
+            if (mine != written.end() && mine->second == Stamp(fd)) continue;
+            const std::wstring path = folder + L"\\" + fd.cFileName;
+            ULONGLONG stamp = 0;
+            if (Overwrite(folder, path, bytes)) {
+                log.Once("wrote", fd.cFileName);
+                if (StampOf(path, &stamp)) written[fd.cFileName] = stamp;
+            }
         } while (::FindNextFileW(find, &fd));
         ::FindClose(find);
     }
