@@ -217,14 +217,13 @@ class Session:
     seat = None
 
     def __init__(self, fresh=False):
-        os.makedirs(os.path.join(BUILD, "wine"), exist_ok=True)
-        subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), BUILD], check=True)
         self.seat = None
         self.display = None
         if USE_SEATS and not fresh:
             self.seat = seats.acquire(BUILD)
             self.prefix, self.display = self.seat.prefix, self.seat.info["display"]
         else:
+            seats.make_prefix(BUILD)
             self.prefix = tempfile.mkdtemp(prefix="e2e.", dir=os.path.join(BUILD, "wine"))
             subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), seats.wine_setup(BUILD)["base"],
                             self.prefix], check=True)
@@ -622,21 +621,39 @@ class Image:
         start = self._offset + row * self._stride
         return self._data[start:start + self.width * self._channels]
 
+    def rgb_row(self, y, left=0, right=None):
+        """Row y's bytes from left to right, red, green and blue per pixel."""
+        right = self.width if right is None else right
+        ch = self._channels
+        line = self._row(y)[left * ch:right * ch]
+        if self._bgr:
+            rgb = bytearray(len(line))
+            rgb[0::3], rgb[1::3], rgb[2::3] = line[2::3], line[1::3], line[0::3]
+        elif ch == 4:
+            rgb = bytearray((right - left) * 3)
+            rgb[0::3], rgb[1::3], rgb[2::3] = line[0::4], line[1::4], line[2::4]
+        else:
+            rgb = line
+        return bytes(rgb)
+
     def rgb_rows(self):
         """Each row's bytes, red, green and blue per pixel."""
-        rows = []
-        for y in range(self.height):
-            line = self._row(y)
-            if self._bgr:
-                rgb = bytearray(len(line))
-                rgb[0::3], rgb[1::3], rgb[2::3] = line[2::3], line[1::3], line[0::3]
-            elif self._channels == 4:
-                rgb = bytearray(self.width * 3)
-                rgb[0::3], rgb[1::3], rgb[2::3] = line[0::4], line[1::4], line[2::4]
-            else:
-                rgb = line
-            rows.append(bytes(rgb))
-        return rows
+        return [self.rgb_row(y) for y in range(self.height)]
+
+    def differing(self, other, box=None, tolerance=0):
+        """(x, y) of the pixels in box (left, top, right, bottom; the whole
+        image by default) whose red, green or blue differs from other's by
+        more than tolerance: rows compared whole first, pixel by pixel only
+        where they differ."""
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        out = []
+        for y in range(top, bottom):
+            mine, theirs = self.rgb_row(y, left, right), other.rgb_row(y, left, right)
+            if mine == theirs:
+                continue
+            out += [(left + x, y) for x in range(right - left)
+                    if max(abs(mine[i] - theirs[i]) for i in range(3 * x, 3 * x + 3)) > tolerance]
+        return out
 
     def ink(self, box, ground, threshold):
         """(rows, columns) of the pixels in box (left, top, right, bottom)

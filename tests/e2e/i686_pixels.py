@@ -56,16 +56,9 @@ class SamePixelsTest(harness.TestCase):
 
 def differing(a, b, skip, tolerance=0):
     """(x, y) of the pixels whose channels differ by more than tolerance,
-    those inside the skip rectangles (left, top, right, bottom) aside; rows
-    compared whole first."""
-    out = []
-    for y, (row_a, row_b) in enumerate(zip(a.rgb_rows(), b.rgb_rows())):
-        if row_a == row_b:
-            continue
-        out += [(x, y) for x in range(a.width)
-                if max(abs(row_a[i] - row_b[i]) for i in range(3 * x, 3 * x + 3)) > tolerance
-                and not any(l <= x < r and t <= y < bottom for l, t, r, bottom in skip)]
-    return out
+    those inside the skip rectangles (left, top, right, bottom) aside."""
+    return [(x, y) for x, y in a.differing(b, tolerance=tolerance)
+            if not any(l <= x < r and t <= y < bottom for l, t, r, bottom in skip)]
 
 
 def same(a, b, skip):

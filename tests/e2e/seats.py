@@ -32,6 +32,7 @@ import fcntl
 import glob
 import json
 import os
+import pickle
 import re
 import select
 import shutil
@@ -70,6 +71,13 @@ def winver(version, build):
     """The name winecfg takes for version in the prefix: a 64-bit prefix
     reports XP as winxp64 (major version 5 too) and refuses winxp."""
     return "winxp64" if version == "winxp" and wine_setup(build)["kind"] == "win64" else version
+
+
+def make_prefix(build):
+    """The build's prefix of the kind in use, made first when it is not
+    there (scripts/wine-prefix.sh)."""
+    os.makedirs(os.path.join(build, "wine"), exist_ok=True)
+    subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), build], check=True)
 
 
 def warm_up_session(wineloader, wineserver, env):
@@ -206,18 +214,31 @@ def quoted_end(text, start):
     return i + 1
 
 
-def parse_branch(text):
-    """{key path as written: its lines as written}, the key's times left out
-    (its header's and its #time line): what a key holds, compared as text.
-    Continued lines are joined."""
+# A key's header time and its #time line: what two saves of the same keys
+# and values differ in.
+TIMES = re.compile(r"\] \d+\n(?:#time=[0-9a-f]+\n)?")
+
+
+def normalized(text):
+    """A branch as Wine's server saves it, its keys' times taken out and its
+    continued lines joined: two saves of the same keys and values are the
+    same text, compared at C speed."""
+    return TIMES.sub("]\n", text.replace("\\\n", ""))
+
+
+def pieces(text):
+    """The keys of a normalized branch, one piece of text each (the file's
+    own header among them)."""
+    return text.split("\n[")
+
+
+def parse_pieces(parts):
+    """{key path as written: its lines as written} of pieces of a branch."""
     keys = {}
-    for block in text.replace("\\\n", "").split("\n["):
-        header, _, content = block.partition("\n")
-        if not header.endswith(("]", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9")) or "]" not in header:
-            continue  # the file's own header
-        if content.startswith("#time="):
-            content = content.partition("\n")[2]
-        keys[header[1 if header.startswith("[") else 0:header.rindex("]")]] = content.strip("\n")
+    for part in parts:
+        header, _, content = part.partition("\n")
+        if header.endswith("]"):  # not the file's own header
+            keys[header[1 if header.startswith("[") else 0:-1]] = content.strip("\n")
     return keys
 
 
@@ -253,14 +274,13 @@ def values(content):
     return out
 
 
-def changes(root, before, after):
-    """seat.exe apply lines that turn the branch after back into before."""
-    if before == after:
-        return []
-    # Keys the test added: the topmost one not in before (where keys are
+def changes(root, known, before, after):
+    """seat.exe apply lines that turn a branch back into what it was: known,
+    the paths of all its keys then; before and after, {path: lines} of the
+    keys whose lines differ between then and now."""
+    # Keys the test added: the topmost one not there before (where keys are
     # only implied by the keys below them) goes with all below it.
-    ordered = sorted(before)
-    known = set(before)
+    ordered = sorted(known)
 
     def implied(path):
         i = bisect.bisect_left(ordered, path + "\\\\")
@@ -304,12 +324,38 @@ def changes(root, before, after):
 BRANCHES = (("software.reg", "HKLM\\Software"), ("system.reg", "HKLM\\System"), ("users.reg", "HKU"))
 
 
-def read_branches(folder):
-    out = {}
+def read_normalized(folder, name):
+    """A saved branch's normalized text: from its .norm file, kept beside a
+    reference save, or normalized from the save itself."""
+    path = os.path.join(folder, name)
+    try:
+        with open(path + ".norm", encoding="utf-8", errors="surrogateescape") as f:
+            return f.read()
+    except FileNotFoundError:
+        with open(path, encoding="utf-8", errors="surrogateescape") as f:
+            return normalized(f.read())
+
+
+def keep_normalized(folder):
+    """Writes the .norm files of a reference save."""
     for name, _ in BRANCHES:
-        with open(os.path.join(folder, name), encoding="utf-8", errors="surrogateescape") as f:
-            out[name] = parse_branch(f.read())
-    return out
+        text = read_normalized(folder, name)
+        with open(os.path.join(folder, name + ".norm"), "w", encoding="utf-8", errors="surrogateescape") as f:
+            f.write(text)
+
+
+def undo_lines(reference, saved):
+    """seat.exe apply lines that turn the registry saved in folder saved back
+    into the one saved in reference; none when they hold the same."""
+    lines = []
+    for name, root in BRANCHES:
+        then, now = read_normalized(reference, name), read_normalized(saved, name)
+        if then == now:
+            continue
+        then_parts, now_parts = pieces(then), pieces(now)
+        gone, new = set(then_parts) - set(now_parts), set(now_parts) - set(then_parts)
+        lines += changes(root, set(parse_pieces(then_parts)), parse_pieces(gone), parse_pieces(new))
+    return lines
 
 
 # --- Seats ------------------------------------------------------------------
@@ -407,6 +453,7 @@ class Seat:
 
     # Made once, then reset between borrowers.
     def warm_up(self):
+        make_prefix(self.build)
         subprocess.run(["bash", os.path.join(SCRIPTS, "prefix-copy.sh"), self.base, self.prefix], check=True)
         self.info["display"], self.info["xvfb"] = start_xvfb()
         with open(os.path.join(self.folder, "info.json"), "w") as f:
@@ -437,8 +484,9 @@ class Seat:
         rc, said = self.command("save", windows_path(self.reference))
         if rc != 0:
             raise RuntimeError("seat: saving the registry failed: " + said)
-        with open(os.path.join(self.reference, "files.json"), "w") as f:
-            json.dump(tree_map(self.prefix), f)
+        keep_normalized(self.reference)
+        with open(os.path.join(self.reference, "files.pickle"), "wb") as f:
+            pickle.dump(tree_map(self.prefix), f)
         # Files the warm-up made itself are not in the project's prefix: kept
         # to put back from.
         base = self.base
@@ -482,8 +530,8 @@ class Seat:
         self.restore_registry()
 
     def restore_files(self):
-        with open(os.path.join(self.reference, "files.json")) as f:
-            before = json.load(f)
+        with open(os.path.join(self.reference, "files.pickle"), "rb") as f:
+            before = pickle.load(f)
         base = self.base
         now = tree_map(self.prefix)
         # Deepest first: a folder's entries go before the folder.
@@ -530,11 +578,11 @@ class Seat:
                 raise SeatGone("%s could not be put back" % rel)
         if set(after) != set(before):
             raise SeatGone("files could not be removed: %s" % sorted(set(after) - set(before))[:5])
-        with open(os.path.join(self.reference, "files.json"), "w") as f:
-            json.dump(after, f)
+        if after != before:  # copies put back are new files
+            with open(os.path.join(self.reference, "files.pickle"), "wb") as f:
+                pickle.dump(after, f)
 
     def restore_registry(self):
-        before = read_branches(self.reference)
         for attempt in range(2):
             now = os.path.join(self.folder, "now")
             shutil.rmtree(now, ignore_errors=True)
@@ -542,10 +590,7 @@ class Seat:
             rc, said = self.command("save", windows_path(now))
             if rc != 0:
                 raise SeatGone("saving its registry failed: " + said)
-            after = read_branches(now)
-            ops = []
-            for name, root in BRANCHES:
-                ops += changes(root, before[name], after[name])
+            ops = undo_lines(self.reference, now)
             if not ops:
                 return
             if attempt == 1:

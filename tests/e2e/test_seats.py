@@ -37,7 +37,7 @@ def command_line(pid):
 
 class SeatTest(unittest.TestCase):
     def setUp(self):
-        subprocess.run(["bash", os.path.join(harness.SCRIPTS, "wine-prefix.sh"), harness.BUILD], check=True)
+        seats.make_prefix(harness.BUILD)
         self.top = tempfile.mkdtemp(prefix="seats-test.", dir=os.path.join(harness.BUILD, "wine"))
         self.addCleanup(seats.stop_all, harness.BUILD, self.top)
 
@@ -50,8 +50,7 @@ class SeatTest(unittest.TestCase):
     def registry_changes(self, seat):
         saved = tempfile.mkdtemp(dir=seat.folder)
         self.assertEqual(0, seat.command("save", seats.windows_path(saved))[0])
-        before, after = seats.read_branches(seat.reference), seats.read_branches(saved)
-        return [op for name, root in seats.BRANCHES for op in seats.changes(root, before[name], after[name])]
+        return seats.undo_lines(seat.reference, saved)
 
     def test_what_a_test_changes_is_undone_before_the_seat_is_lent_again(self):
         seat = seats.acquire(harness.BUILD, self.top)

@@ -85,13 +85,8 @@ class SkinWindowTest(unittest.TestCase):
 
     def test_background_is_painted_pixel_for_pixel(self):
         caption_buttons = [(568, 10, 585, 25), (595, 10, 612, 25)]
-        wrong = []
-        for y in range(0, 270):
-            for x in range(622):
-                if any(l <= x < r and t <= y < b for l, t, r, b in caption_buttons):
-                    continue
-                if self.shot.at(x, y)[:3] != self.background.at(x, y)[:3]:
-                    wrong.append((x, y))
+        wrong = [(x, y) for x, y in self.shot.differing(self.background, (0, 0, 622, 270))
+                 if not any(l <= x < r and t <= y < b for l, t, r, b in caption_buttons)]
         self.assertEqual([], wrong[:10], "%d pixels differ from the background image" % len(wrong))
 
     def assert_shows_frame(self, png, frames, frame, x0, y0):

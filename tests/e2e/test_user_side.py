@@ -82,8 +82,7 @@ BACKGROUND = harness.read_png(os.path.join(harness.SOURCE, "res", "png", "backgr
 
 def ink(image, left, top, right, bottom):
     """{(x, y): rgb} of the pixels in the box (inclusive) that differ from the art."""
-    return {(x, y): image.at(x, y)[:3] for y in range(top, bottom + 1) for x in range(left, right + 1)
-            if image.at(x, y)[:3] != BACKGROUND.at(x, y)[:3]}
+    return {(x, y): image.at(x, y)[:3] for x, y in image.differing(BACKGROUND, (left, top, right + 1, bottom + 1))}
 
 
 def extent(pixels):

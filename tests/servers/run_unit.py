@@ -36,7 +36,6 @@ import fault_server  # noqa: E402
 import nginx_server  # noqa: E402
 import seats  # noqa: E402
 
-SCRIPTS = os.path.join(HERE, "..", "..", "scripts")
 PACKAGE_SIZE = 10000000
 
 
@@ -112,7 +111,6 @@ def main():
     if args.fsize_limit:
         env["VELMORA_FSIZE_LIMIT"] = str(args.fsize_limit)
     build = os.path.abspath(args.build)
-    subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), build], check=True)
     seat = seats.acquire(build)
     try:
         env.update({k: v for k, v in seat.env().items() if not k.startswith("VELMORA_")})
