@@ -3,7 +3,7 @@
 // the double-buffered paint frame.
 #pragma once
 #include "framework/afxwin.h"
-#include "skin/SkinImage.h"
+#include "controls/SkinBasics.h"
 
 // Skin strip: cuts hBitmap into nStates images of (width / nStates) x height
 // into a fresh masked image list, the key colour as the mask. The list

@@ -43,12 +43,6 @@ HBITMAP LoadPngBitmap(HINSTANCE hInstance, UINT nResID) {
     return hDib;
 }
 
-SIZE SkinBitmapSize(HBITMAP hBitmap) {
-    BITMAP bm = {};
-    if (hBitmap) ::GetObjectW(hBitmap, sizeof(bm), &bm);
-    return {bm.bmWidth, bm.bmHeight};
-}
-
 HBITMAP SkinCreateBitmap(int w, int h, CSkinPixels* pPixels) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);

@@ -4,12 +4,8 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
-
-// The see-through colour of every skin image, control mask and window shape.
-#define SKIN_KEY_COLOR RGB(255, 0, 255)
-// The face of the skin's texts (Wine's prefix maps it to WenQuanYi Micro
-// Hei, the face the skin images were drawn with).
-#define SKIN_FONT_FACE L"微软雅黑"
+// The key colour, the font face and SkinBitmapSize.
+#include "controls/SkinBasics.h"
 
 // One colour channel c with alpha a composited over white, rounded down.
 BYTE SkinBlendOverWhite(BYTE c, BYTE a);
@@ -33,9 +29,6 @@ struct CSkinPixels {
     ptrdiff_t stride;
     DWORD& At(int x, int y) const { return top[y * stride + x]; }
 };
-
-// Size of a bitmap, (0, 0) for NULL.
-SIZE SkinBitmapSize(HBITMAP hBitmap);
 
 // A bottom-up 32-bit DIB section of w x h, as the skin's bitmaps are, that
 // the caller owns; *pPixels gets its pixels. NULL without memory.
