@@ -3,7 +3,7 @@
 // frame's actual size, axis by axis. Colours with an opacity are written
 // 0xAARRGGBB.
 #include "skin/SkinArt.h"
-#include "skin/SkinDpi.h"
+#include "skin/SkinGeometry.h"
 #include "skin/SkinPaint.h"
 #include "res/resource.h"
 #include <memory>

@@ -1,5 +1,4 @@
 #include "skin/SkinGeometry.h"
-#include "skin/SkinDpi.h"
 
 namespace {
 

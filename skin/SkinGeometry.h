@@ -1,9 +1,22 @@
 // The geometry of the skinned window, apart from any window or device
-// context: background blits, window shape, hit testing, caption placement
-// and the maximised rectangle.
+// context: design pixels at a DPI, background blits, window shape, hit
+// testing, caption placement and the maximised rectangle.
 #pragma once
 #include <windows.h>
 #include "framework/afxcoll.h"
+
+// Dots per inch: the skin is designed in pixels at 96 DPI (100 %) and laid
+// out at the DPI of the monitor its window is on. Sizes are scaled by their
+// edges, so that two things that meet at 96 DPI meet at every DPI.
+const UINT SKIN_DESIGN_DPI = 96;
+
+// v design pixels at nDpi, rounded to the nearest pixel (half away from 0).
+int SkinScale(int v, UINT nDpi);
+// A design rectangle at nDpi: each edge scaled on its own.
+RECT SkinScaleRect(const RECT& rc, UINT nDpi);
+// A DPI the system reported, within what the skin is drawn for: 48 to 480
+// (50 % to 500 %); 0 or anything absurd is taken as 96.
+UINT SkinSaneDpi(UINT nDpi);
 
 // One copy from the background bitmap to the back buffer: BitBlt of
 // (x, y, dx, dy) from (sx, sy), or, when bStretch, StretchBlt from the
