@@ -13,7 +13,8 @@ void CBtnEx::PreSubclassWindow() {
 BOOL CBtnEx::CreateImageButton(int xRight, int yTop, HBITMAP hBitmap, UINT nID, CWnd* pParentWnd) {
     const SIZE size = SkinBitmapSize(hBitmap);
     const int w = size.cx / 4, h = size.cy;
-    Create(L"", WS_CHILD | WS_VISIBLE, CRect(xRight - w, yTop, xRight, yTop + h), pParentWnd, nID);
+    if (!Create(L"", WS_CHILD | WS_VISIBLE, CRect(xRight - w, yTop, xRight, yTop + h), pParentWnd, nID))
+        return FALSE;
     SkinLoadStrip(m_imgList, hBitmap, 4);
     GetWindowRect(&m_rect);
     return TRUE;

@@ -10,6 +10,7 @@ public:
 
     // Creates a visible child button of one state image's size with its
     // right edge at xRight, and gives it the skin. The caller keeps hBitmap.
+    // FALSE, with no window and no skin, when the window cannot be made.
     BOOL CreateImageButton(int xRight, int yTop, HBITMAP hBitmap, UINT nID, CWnd* pParentWnd);
     // New skin strip; with bResize the button takes one state image's size.
     // The caller keeps hBitmap.

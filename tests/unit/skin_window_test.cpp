@@ -149,6 +149,7 @@ void InstallerSkin(CSkinTestDlg* d, int w, int h) {
 class CTestBtn : public CBtnEx {
 public:
     using CSkinButton::m_bPressed;
+    using CSkinButton::m_imgList;
 };
 class CTestChk : public CChk2Btn {
 public:
@@ -442,6 +443,42 @@ TEST(SkinButton, EachStatePaintsItsFrameAndKeyPixelsShowTheParent) {
     EXPECT_EQ(kFrames[0], stretched[1].corner);
     EXPECT_EQ(Pattern(186, 108), stretched[0].key);
     EXPECT_EQ(Pattern(187, 109), stretched[1].key);
+}
+
+namespace {
+BOOL CALLBACK CountWindow(HWND, LPARAM lParam) {
+    ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+// This thread's top-level windows.
+int ThreadWindowCount() {
+    int n = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+}  // namespace
+
+TEST(SkinButton, AWindowTheSystemRefusesLeavesNoButtonAndNoSkin) {
+    HWND hGone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(hGone);
+    ::DestroyWindow(hGone);
+    const struct { const char* what; HWND hParent; } cases[] = {
+        {"a destroyed parent", hGone},
+        {"a parent without a window", nullptr},
+    };
+    HBITMAP strip = MakeStrip(4, 20, 10, kFrames);
+    for (const auto& c : cases) {
+        CWnd parent;
+        parent.m_hWnd = c.hParent;
+        CTestBtn btn;
+        const int nBefore = ThreadWindowCount();
+        EXPECT_FALSE(btn.CreateImageButton(200, 100, strip, 600, &parent)) << c.what;
+        EXPECT_EQ(nullptr, btn.m_hWnd) << c.what;
+        EXPECT_EQ(nullptr, btn.m_imgList.GetSafeHandle()) << c.what;
+        EXPECT_EQ(nBefore, ThreadWindowCount()) << c.what << ": nor a top-level one";
+        parent.m_hWnd = nullptr;
+    }
+    ::DeleteObject(strip);
 }
 
 TEST(SkinCheckBox, SevenStatesAndTheFitAtFirstPaint) {
