@@ -111,7 +111,7 @@ BOOL CInstallerDlg::StartInstallRun() {
     m_bRetrying = FALSE;
     m_speedMeter.Reset();
     SetTimer(DOWNLOAD_STATUS_TIMER, DOWNLOAD_STATUS_PERIOD_MS, nullptr);
-    return m_run.Start(m_hWnd);
+    return m_run.Start(this);
 }
 
 LRESULT CInstallerDlg::OnInstallNotify(WPARAM wParam, LPARAM lParam) {

@@ -288,7 +288,12 @@ void CInstallerDlg::SkinLaterPagesAtDpi() {
     SkinButton(m_btnFinish, IDB_SKIN_FINISH);
 }
 
+void CInstallerDlg::OnInstallReport(WPARAM code, LPARAM lParam) { PostMessage(WM_INSTALL_NOTIFY, code, lParam); }
+
 LRESULT CInstallerDlg::OnDestroyWindow(WPARAM, LPARAM) {
+    // The run's threads may still work; from here on they report nothing,
+    // so that nothing is posted to a window that is gone.
+    m_run.Stop();
     CSingleInstance::UnmarkWindow(m_hWnd);
     return Default();
 }

@@ -14,14 +14,22 @@
 #include "skin/SkinArt.h"
 #include "skin/SkinPreload.h"
 
+// The run's reports, posted to the dialog by its sink (OnInstallReport):
+// wParam is the report's code (InstallReport.h), lParam its value.
+#define WM_INSTALL_NOTIFY (WM_USER + 1)
 // Posted by OnInitDialog to itself: the work that can wait until the window shows.
 #define WM_INSTALLER_SHOWN (WM_USER + 2)
 
-class CInstallerDlg : public CDlgEx {
+class CInstallerDlg : public CDlgEx, private IInstallSink {
 public:
     // Shows run, whose proposed folder it offers; takes its first page's
     // images from preload, which it starts.
     CInstallerDlg(CInstallRun& run, CSkinPreload& preload);
+
+private:
+    // On the run's threads: posted to the window, which handles it in
+    // OnInstallNotify. The run stops reporting before the window goes.
+    void OnInstallReport(WPARAM code, LPARAM lParam) override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "framework/BoundedText.h"
-#include "install/InstallWorker.h"
+#include "install/InstallReport.h"
 
 // "850 KB/s" below 1 MB/s, "12.3 MB/s" from there, "0.6 KB/s" below 1 KB/s
 // (1 KB = 1024 bytes, 1 MB = 1024 KB, one decimal, rounded down).

@@ -57,6 +57,13 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// Counts the reports, as the dialog would receive them.
+class CCountingSink : public IInstallSink {
+public:
+    void OnInstallReport(WPARAM, LPARAM) override { ++m_nReports; }
+    int m_nReports = 0;
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -67,7 +74,9 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* url = argv[1];
     const wchar_t* path = argv[2];
     const int runs = argc > 3 ? _wtoi(argv[3]) : 3;
-    HWND sink = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    CCountingSink sink;
+    CRunSignals signals;
+    signals.SetSink(&sink);
 
     std::vector<double> download, bare, ratio;
     for (int i = 0; i < runs; ++i) {
@@ -75,15 +84,14 @@ int wmain(int argc, wchar_t** argv) {
         int percent = 0;
         double t0 = Now();
         CDownloadedFile downloaded;
-        const BOOL ok = DownloadPackage(url, path, sink, &percent, &downloaded);
+        sink.m_nReports = 0;
+        const BOOL ok = DownloadPackage(url, path, signals, &percent, &downloaded);
         downloaded.file.Close();
         const double seconds = Now() - t0;
         WIN32_FILE_ATTRIBUTE_DATA fa = {};
         GetFileAttributesExW(path, GetFileExInfoStandard, &fa);
         const double bytes = static_cast<double>((static_cast<ULONGLONG>(fa.nFileSizeHigh) << 32) | fa.nFileSizeLow);
-        MSG msg;
-        int posts = 0;
-        while (PeekMessageW(&msg, sink, 0, 0, PM_REMOVE)) ++posts;
+        const int posts = sink.m_nReports;
         if (!ok) {
             fprintf(stderr, "DownloadFile failed\n");
             return 1;
@@ -106,7 +114,6 @@ int wmain(int argc, wchar_t** argv) {
                bare.back(), read, bareSeconds, headerBytes);
     }
     DeleteFileW(path);
-    DestroyWindow(sink);
     printf("median DownloadFile %.1f MB/s\n", Median(download));
     printf("median bare loop %.1f MB/s\n", Median(bare));
     printf("median ratio of the runs %.2f\n", Median(ratio));

@@ -2,7 +2,7 @@
 // before a byte of the package is downloaded.
 #pragma once
 #include <windows.h>
-#include "install/InstallWorker.h"
+#include "install/InstallReport.h"
 
 // Room kept free on the staging volume beyond the package itself.
 const ULONGLONG kStagingReserveBytes = 16ULL * 1024 * 1024;

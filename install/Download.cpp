@@ -1,22 +1,18 @@
 #include "install/Download.h"
 #include "framework/afxfile.h"
-#include "install/AsciiText.h"
 #include "install/DiskSpace.h"
-#include "install/SupportLog.h"
+#include "install/FileNames.h"
 #include "install/HttpRequest.h"
-#include "install/InstallWorker.h"
 #include "install/NetPolicy.h"
+#include "install/PackageFile.h"
+#include "install/SupportLog.h"
 #include <cwchar>
-#include <memory>
-#include <new>
 
 namespace {
 
-// Per read on a fast link; small reads cost more in call overhead than they
-// save. A read returns only once its buffer is full, so on a slow link the
-// reads take what has arrived instead: then a trickle cannot hold one read
-// for minutes and the stall check between reads sees it.
-const DWORD kChunkBytes = 256 * 1024;
+// A read returns only once its buffer (PACKAGE_CHUNK_BYTES) is full, so on
+// a slow link the reads take what has arrived instead: then a trickle cannot
+// hold one read for minutes and the stall check between reads sees it.
 const DWORD kFastBytesPerSecond = 4 * 1024 * 1024;
 const DWORD kSpeedWindowMs = 10;
 const DWORD kSlowReadMs = 250;
@@ -25,185 +21,11 @@ const DWORD kSlowReadMs = 250;
 // a fast read; once in this many milliseconds keeps the stop prompt.
 const DWORD kStopCheckMs = 15;
 
-const wchar_t kPartialSuffix[] = L".partial";
-
-BOOL IsDeviceName(const wchar_t* name) {
-    // Windows reads the part before the first dot, trailing blanks dropped.
-    size_t len = wcscspn(name, L".");
-    while (len > 0 && name[len - 1] == L' ') --len;
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* device : kDevices)
-        if (EqualsAsciiNoCase(name, len, device)) return TRUE;
-    if (len == 4 && (EqualsAsciiNoCase(name, 3, L"COM") || EqualsAsciiNoCase(name, 3, L"LPT"))) {
-        const wchar_t n = name[3];
-        return (n >= L'1' && n <= L'9') || n == 0x00B9 || n == 0x00B2 || n == 0x00B3;
-    }
-    return FALSE;
-}
-
-// The download's target file, opened with the Win32 calls so that every
-// write reports how much really reached the file. It stays open from the
-// first byte to the hand-over: others may read it meanwhile, never write,
-// rename or delete it. A link in the file's place is opened itself, never
-// followed.
-class CTargetFile {
-public:
-    // Created, or emptied when it is there.
-    BOOL Create(const wchar_t* path) { return Open(path, CREATE_ALWAYS); }
-    // An existing file, as it is.
-    BOOL OpenExisting(const wchar_t* path) { return Open(path, OPEN_EXISTING); }
-    BOOL IsOpenOn(const wchar_t* path) const { return m_file.IsValid() && wcscmp(path, m_szPath) == 0; }
-    // Its size; -1 when it cannot be had.
-    LONGLONG Size() const {
-        LARGE_INTEGER size = {};
-        return ::GetFileSizeEx(m_file, &size) ? size.QuadPart : -1;
-    }
-    // Writes go on at the end, which must be at offset.
-    BOOL SeekEnd(LONGLONG offset) {
-        LARGE_INTEGER end = {};
-        return ::SetFilePointerEx(m_file, end, &end, FILE_END) && end.QuadPart == offset;
-    }
-    BOOL Empty() {
-        LARGE_INTEGER start = {};
-        return ::SetFilePointerEx(m_file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_file);
-    }
-    // A failed or short write cuts the file after the bytes that were
-    // written, so that its size stays a sound resume point.
-    BOOL Write(const void* data, DWORD cb) {
-        DWORD written = 0;
-        if (::WriteFile(m_file, data, cb, &written, nullptr) && written == cb) return TRUE;
-        ::SetEndOfFile(m_file);
-        return FALSE;
-    }
-    void Close() {
-        m_file.Close();
-        m_szPath[0] = L'\0';
-    }
-    // Gives the open file the name path, replacing what is there: through
-    // the handle, or on Windows XP by name, closed in between.
-    BOOL MoveTo(const wchar_t* path) {
-        if (AfxRenameOpenFile(m_file, path, TRUE)) return CopyWhole(m_szPath, path);
-        if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
-        wchar_t from[PATH_CHARS];
-        CopyWhole(from, m_szPath);
-        Close();
-        return ::MoveFileExW(from, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) && OpenExisting(path);
-    }
-    // The open file and its name go to pResult.
-    void HandOver(CDownloadedFile* pResult) {
-        pResult->file.Attach(m_file.Detach());
-        CopyWhole(pResult->szPath, m_szPath);
-        m_szPath[0] = L'\0';
-    }
-
-private:
-    // Reading for the hash that follows, deleting for the rename.
-    BOOL Open(const wchar_t* path, DWORD disposition) {
-        Close();
-        if (!CopyWhole(m_szPath, path)) return FALSE;
-        m_file.Attach(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (m_file.IsValid()) return TRUE;
-        m_szPath[0] = L'\0';
-        return FALSE;
-    }
-
-    CHandle m_file;
-    wchar_t m_szPath[PATH_CHARS] = {};
-};
-
-// Writes the download on a thread of its own while the next reads run: a
-// read of 256 KiB and its write cost about the same under Wine, so the two
-// overlapping nearly halve the time. One write at a time is in flight, from
-// one of two buffers, while the other is read into. On a fast link several
-// reads fill a buffer before it is written, as each hand-over costs two
-// round trips to the Wine server; on a slow one every read is written at
-// once, so that the partial file keeps up with what has arrived.
-class CFileWriter {
-public:
-    explicit CFileWriter(CTargetFile& file) : m_file(file) {}
-    ~CFileWriter() { Finish(); }
-    CFileWriter(const CFileWriter&) = delete;
-    CFileWriter& operator=(const CFileWriter&) = delete;
-
-    BOOL Start() {
-        for (auto& buffer : m_buffers) buffer.reset(new (std::nothrow) BYTE[kBufferBytes]);
-        m_hWork.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        m_hIdle.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        if (!m_buffers[0] || !m_buffers[1] || !m_hWork.IsValid() || !m_hIdle.IsValid()) return FALSE;
-        m_hThread.Attach(::CreateThread(nullptr, 0, &CFileWriter::Run, this, 0, nullptr));
-        return m_hThread.IsValid();
-    }
-    // Where the next read of up to kChunkBytes goes.
-    BYTE* Buffer() { return m_buffers[m_next].get() + m_cbFilled; }
-    // Takes cb bytes read into Buffer(); the buffer goes to the writer unless
-    // bBatch and another read fits. FALSE when a write has failed.
-    BOOL Submit(DWORD cb, BOOL bBatch) {
-        m_cbFilled += cb;
-        if (bBatch && m_cbFilled + kChunkBytes <= kBufferBytes) return !m_bFailed;
-        return HandOver();
-    }
-    // Writes what is left, waits for the last write and ends the thread;
-    // FALSE when any failed.
-    BOOL Finish() {
-        if (m_hThread.IsValid()) {
-            HandOver();
-            WaitIdle();
-            m_bQuit = TRUE;
-            ::SetEvent(m_hWork);
-            ::WaitForSingleObject(m_hThread, INFINITE);
-            m_hThread.Close();
-        }
-        return !m_bFailed;
-    }
-
-private:
-    static const DWORD kBufferBytes = 4 * kChunkBytes;
-
-    // Once the write before has ended.
-    BOOL HandOver() {
-        WaitIdle();
-        if (m_bFailed) return FALSE;
-        if (!m_cbFilled) return TRUE;
-        m_pending = m_next;
-        m_cbPending = m_cbFilled;
-        m_next ^= 1;
-        m_cbFilled = 0;
-        m_bInFlight = TRUE;
-        ::SetEvent(m_hWork);
-        return TRUE;
-    }
-    void WaitIdle() {
-        if (m_bInFlight) ::WaitForSingleObject(m_hIdle, INFINITE);
-        m_bInFlight = FALSE;
-    }
-    static DWORD WINAPI Run(LPVOID p) {
-        auto* self = static_cast<CFileWriter*>(p);
-        for (;;) {
-            ::WaitForSingleObject(self->m_hWork, INFINITE);
-            if (self->m_bQuit) return 0;
-            if (!self->m_file.Write(self->m_buffers[self->m_pending].get(), self->m_cbPending)) self->m_bFailed = TRUE;
-            ::SetEvent(self->m_hIdle);
-        }
-    }
-
-    CTargetFile& m_file;
-    std::unique_ptr<BYTE[]> m_buffers[2];
-    int m_next = 0;
-    int m_pending = 0;
-    DWORD m_cbFilled = 0;
-    DWORD m_cbPending = 0;
-    BOOL m_bInFlight = FALSE;
-    volatile BOOL m_bFailed = FALSE;
-    volatile BOOL m_bQuit = FALSE;
-    CHandle m_hWork, m_hIdle, m_hThread;
-};
-
 // One package download over its attempts.
 struct CDownload {
     const wchar_t* url;
     const wchar_t* path;
-    HWND hWndNotify;
+    const CRunSignals* signals;
     int* pnPercent;
     const CDownloadExtras* extras;
     wchar_t szETag[kETagChars];      // tag of the partial file ("": the download goes straight to path)
@@ -217,7 +39,7 @@ struct CDownload {
     int status;
     LONGLONG offset, received;
     CInstallFailure failure;
-    CTargetFile file;                // open from the first byte on, over every attempt
+    CPackageFile file;               // open from the first byte on, over every attempt
 };
 
 NetOutcome Failed(CDownload& d, NetOutcome outcome, InstallFailure cause, DWORD detail = 0) {
@@ -260,19 +82,12 @@ void Count(const CDownload& d, LONGLONG total) {
     ::InterlockedExchange(&d.extras->pCounters->nReceivedKiB, static_cast<LONG>(total / 1024));
 }
 
-// Length of path's folder part, before its last separator; 0 without one.
-size_t FolderLength(const wchar_t* path) {
-    const wchar_t* sep = wcsrchr(path, L'\\');
-    if (!sep) sep = wcsrchr(path, L'/');
-    return sep ? static_cast<size_t>(sep - path) : 0;
-}
-
 // The partial file an earlier run left beside the package: the newest
 // "*.partial" that is not empty. Its name gives the tag it belongs to.
 void FindPartialFile(CDownload& d) {
     wchar_t pattern[PATH_CHARS];
     const size_t folder = FolderLength(d.path);
-    if (!folder || !FormatWhole(pattern, L"%.*ls\\*%ls", static_cast<int>(folder), d.path, kPartialSuffix)) return;
+    if (!folder || !FormatWhole(pattern, L"%.*ls\\*.partial", static_cast<int>(folder), d.path)) return;
     WIN32_FIND_DATAW fd;
     const HANDLE hFind = ::FindFirstFileW(pattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE) return;
@@ -281,11 +96,8 @@ void FindPartialFile(CDownload& d) {
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (!fd.nFileSizeHigh && !fd.nFileSizeLow) ||
             ::CompareFileTime(&fd.ftLastWriteTime, &newest) <= 0)
             continue;
-        const size_t suffixLen = sizeof(kPartialSuffix) / sizeof(wchar_t) - 1;
-        const size_t nameLen = wcslen(fd.cFileName);
         wchar_t etag[kETagChars], partial[PATH_CHARS];
-        if (nameLen > suffixLen && wcscmp(fd.cFileName + nameLen - suffixLen, kPartialSuffix) == 0 &&
-            CopyWhole(etag, fd.cFileName, nameLen - suffixLen) && MakePartialPath(d.path, etag, partial)) {
+        if (PartialFileTag(fd.cFileName, etag, kETagChars) && MakePartialPath(d.path, etag, partial)) {
             CopyWhole(d.szETag, etag);
             CopyWhole(d.szPartial, partial);
             newest = fd.ftLastWriteTime;
@@ -298,7 +110,7 @@ void PostProgress(CDownload& d, LONGLONG total) {
     const int percent = static_cast<int>(total * 100 / static_cast<LONGLONG>(d.dwLength));
     if (percent == *d.pnPercent) return;
     *d.pnPercent = percent;
-    PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, percent);
+    d.signals->Report(INSTALL_NOTIFY_PROGRESS, percent);
 }
 
 // A 206 continues the partial file only when it is the rest of the same
@@ -354,7 +166,7 @@ NetOutcome WriteFailed(CDownload& d, LONGLONG total) {
 // connection dropped, timed out or stalled (the bytes stay for another
 // attempt); NET_PERMANENT when a write failed or the stop signal came.
 NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
-    CFileWriter writer(d.file);
+    CPackageWriter writer(d.file);
     if (!writer.Start()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     const CNetTimings timings = GetNetTimings();
     LONGLONG total = offset;
@@ -365,7 +177,7 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
     for (;;) {
         DWORD read = 0;
         const DWORD before = ::GetTickCount();
-        const BOOL ok = request.Read(writer.Buffer(), kChunkBytes, &read, bWhatHasArrived);
+        const BOOL ok = request.Read(writer.Buffer(), PACKAGE_CHUNK_BYTES, &read, bWhatHasArrived);
         if (read && !writer.Submit(read, !bWhatHasArrived)) return WriteFailed(d, total);  // a full disk stays full
         total += read;
         d.received = total - d.offset;
@@ -373,13 +185,13 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
         now = ::GetTickCount();
         if (read && d.bRetrying) {
             d.bRetrying = FALSE;
-            PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_DOWNLOADING, 0);
+            d.signals->Report(INSTALL_NOTIFY_DOWNLOADING);
         }
         PostProgress(d, total);
         if (!ok || read == 0) break;
         if (now - lastStopCheck >= kStopCheckMs) {
             lastStopCheck = now;
-            if (IsInstallStopping()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);  // the dialog is closing: keep what came
+            if (d.signals->IsStopping()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);  // the dialog is closing: keep what came
         }
         if (total - stallMark >= STALL_BYTES) {
             stallMark = total;
@@ -453,7 +265,7 @@ NetOutcome Attempt(CDownload& d) {
     }
 
     const NetOutcome copied = CopyBody(request, d, offset);
-    if (copied == NET_DONE && d.szPartial[0]) PostInstallNotify(d.hWndNotify, INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
+    if (copied == NET_DONE && d.szPartial[0]) d.signals->Report(INSTALL_NOTIFY_PROGRESS, *d.pnPercent);
     return copied;
 }
 
@@ -463,25 +275,9 @@ const wchar_t* OutcomeText(NetOutcome outcome) {
 
 }  // namespace
 
-BOOL IsPlainFileName(const wchar_t* name) {
-    const size_t len = wcsnlen(name, PATH_CHARS);
-    if (len == 0 || len >= PATH_CHARS) return FALSE;
-    for (size_t i = 0; i < len; ++i)
-        if (name[i] < 0x20 || wcschr(L"\\/:*?\"<>|", name[i])) return FALSE;
-    if (name[len - 1] == L'.' || name[len - 1] == L' ') return FALSE;  // also "." and ".."
-    return !IsDeviceName(name);
-}
-
-BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]) {
-    const size_t folder = FolderLength(path);
-    wchar_t name[PATH_CHARS];
-    return folder && JoinPath(name, etag, kPartialSuffix) && IsPlainFileName(name) &&
-           FormatWhole(partial, L"%.*ls\\%ls", static_cast<int>(folder), path, name);
-}
-
-BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
+BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras) {
-    CDownload d = {url, path, hWndNotify, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
+    CDownload d = {url, path, &signals, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
     FindPartialFile(d);
     // An earlier run's bytes are held from here on, as new ones would be.
     if (d.szPartial[0] && !d.file.OpenExisting(d.szPartial)) d.szETag[0] = d.szPartial[0] = L'\0';
@@ -506,13 +302,13 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, i
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
             return FALSE;
         }
-        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || IsInstallStopping()) {
+        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || signals.IsStopping()) {
             if (extras.pFailure) *extras.pFailure = d.failure;
             return FALSE;
         }
-        PostInstallNotify(hWndNotify, INSTALL_NOTIFY_RETRYING, 0);
+        signals.Report(INSTALL_NOTIFY_RETRYING);
         d.bRetrying = TRUE;
-        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) {
+        if (!signals.Wait(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) {
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
             return FALSE;
         }

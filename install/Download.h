@@ -1,29 +1,9 @@
 // The resumable download of the setup package.
 #pragma once
 #include <windows.h>
-#include "framework/BoundedText.h"
-#include "framework/afxfile.h"
-#include "install/InstallWorker.h"
-
-// TRUE when name can be a file of its own inside a folder: not empty, under
-// PATH_CHARS characters, no separator, drive colon, wildcard or control
-// character, not "." or "..", no trailing dot or blank, no device name
-// (CON, NUL, COM1, ...).
-BOOL IsPlainFileName(const wchar_t* name);
-
-// The partial file of a download whose replies carry the strong entity tag
-// etag: beside path, named "<etag>.partial". FALSE when path has no folder,
-// the name is not a plain file name, or the result does not fit.
-BOOL MakePartialPath(const wchar_t* path, const wchar_t* etag, wchar_t (&partial)[PATH_CHARS]);
-
-// The downloaded package as the download hands it over: the handle it was
-// written through, open since the download began to write it (or continued
-// an earlier run's bytes), with read, write and delete access while others
-// may only read; and the file's name.
-struct CDownloadedFile {
-    CHandle file;
-    wchar_t szPath[PATH_CHARS] = {};
-};
+#include "install/InstallReport.h"
+#include "install/PackageFile.h"
+#include "install/RunSignals.h"
 
 // Downloads url for path, retrying transient faults (no connection, a drop,
 // a time-out, a stall, a busy server) up to DOWNLOAD_RETRIES times.
@@ -35,11 +15,11 @@ struct CDownloadedFile {
 // download and never closed in between, so that nobody else may change it
 // between two attempts; complete, it is renamed to path through its handle
 // and handed over in *pResult, still open (the caller holds it from there).
-// Each new whole percent is stored in *pnPercent and then posted to hWndNotify as
-// WM_INSTALL_NOTIFY / INSTALL_NOTIFY_PROGRESS; INSTALL_NOTIFY_RETRYING is
-// posted before a wait for another attempt and INSTALL_NOTIFY_DOWNLOADING
-// when bytes flow again. Ends early, keeping what came, once the install
-// stop signal is set. TRUE when the whole package is in *pResult.
+// Each new whole percent is stored in *pnPercent and then reported through
+// signals as INSTALL_NOTIFY_PROGRESS; INSTALL_NOTIFY_RETRYING is reported
+// before a wait for another attempt and INSTALL_NOTIFY_DOWNLOADING when
+// bytes flow again. Ends early, keeping what came, once the stop of signals
+// is set. TRUE when the whole package is in *pResult.
 //
 // extras (all optional): counters the download keeps current for the
 // dialog's speed and time left; the manifest's size and installed size
@@ -57,5 +37,5 @@ struct CDownloadExtras {
     const wchar_t* pszInstallFolder = nullptr;
     CInstallFailure* pFailure = nullptr;
 };
-BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, HWND hWndNotify, int* pnPercent,
+BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras = CDownloadExtras());

@@ -20,7 +20,8 @@ CInstallRun::CInstallRun() {
 
 DWORD WINAPI CInstallRun::QueryThread(LPVOID pParam) {
     auto* pRun = static_cast<CInstallRun*>(pParam);
-    pRun->m_query.bFound = QueryUpgrade(pRun->m_dwMajorVersion, &pRun->m_query.info, &pRun->m_query.failure);
+    pRun->m_query.bFound =
+        QueryUpgrade(pRun->m_dwMajorVersion, pRun->m_signals, &pRun->m_query.info, &pRun->m_query.failure);
     return 0;
 }
 
@@ -34,7 +35,6 @@ BOOL IsThreadRunning(HANDLE hThread) { return hThread && ::WaitForSingleObject(h
 
 BOOL CInstallRun::StartQuery() {
     if (IsThreadRunning(m_query.thread)) return FALSE;
-    GetInstallStopEvent();  // exists before the query can ask for it
     m_query.info = CUpgradeInfo();
     m_query.bFound = FALSE;
     m_query.failure = CInstallFailure();
@@ -61,19 +61,24 @@ BOOL CInstallRun::PrepareDownloadFolder(wchar_t (&folder)[PATH_CHARS]) {
     return TRUE;
 }
 
-BOOL CInstallRun::Start(HWND hWndNotify) {
+BOOL CInstallRun::Start(IInstallSink* pSink) {
     SupportLog(L"install: into %ls, start at logon %ls, taskbar shortcut %ls", m_szInstallDir,
                m_bAutoRun ? L"on" : L"off", m_bKeepTaskbar ? L"kept" : L"removed");
-    m_hWndNotify = hWndNotify;
+    m_signals.SetSink(pSink);
     m_nDownloadPercent = 0;
     ::InterlockedExchange(&m_counters.nReceivedKiB, 0);
     ::InterlockedExchange(&m_counters.nTotalKiB, 0);
     return m_worker.Start(&WorkerThread, this);
 }
 
+void CInstallRun::Stop() {
+    m_signals.SetSink(nullptr);
+    m_signals.RequestStop();
+}
+
 BOOL CInstallRun::End(DWORD dwGraceMs) {
     if (IsThreadRunning(m_query.thread)) {
-        RequestInstallStop();
+        m_signals.RequestStop();
         if (::WaitForSingleObject(m_query.thread, dwGraceMs) != WAIT_OBJECT_0) return FALSE;
     }
     return m_worker.End(dwGraceMs);
@@ -82,7 +87,7 @@ BOOL CInstallRun::End(DWORD dwGraceMs) {
 BOOL CInstallRun::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) {
     // The query started once the window showed may still run.
     if (m_query.thread.IsValid()) {
-        HANDLE handles[2] = {m_query.thread, GetInstallStopEvent()};
+        HANDLE handles[2] = {m_query.thread, m_signals.StopEvent()};
         if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
             SetInstallFailure(&m_failure, FAILURE_OTHER);
             return FALSE;
@@ -110,7 +115,7 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
     // under a name of its own, never let go of, and hashed; it runs only when
     // it is the one the manifest named.
     CDownloadedFile downloaded;
-    if (!DownloadPackage(url, path, m_hWndNotify, &m_nDownloadPercent, &downloaded, extras)) return FALSE;
+    if (!DownloadPackage(url, path, m_signals, &m_nDownloadPercent, &downloaded, extras)) return FALSE;
     BOOL bChanged = FALSE;
     if (!m_package.Hold(downloaded, m_upgrade.package, &bChanged)) {
         SupportLog(bChanged ? L"verify: the package changed, or another program opened it, while it was taken over; deleted"
@@ -129,11 +134,11 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
 }
 
 BOOL CInstallRun::RunSetup() {
-    const BOOL ok = RunSetupPackage(m_package.Path(), m_szInstallDir, m_dwMajorVersion, m_hWndNotify, &m_failure);
+    const BOOL ok = RunSetupPackage(m_package.Path(), m_szInstallDir, m_dwMajorVersion, m_signals, &m_failure);
     // A setup left running after a stop keeps its file; a later run deletes
     // it. One whose prompt was refused or that failed stays held for Retry.
     const BOOL bRetryable = m_failure.cause == FAILURE_UAC || m_failure.cause == FAILURE_SETUP;
-    if (!IsInstallStopping() && (ok || !bRetryable)) m_package.Release();
+    if (!m_signals.IsStopping() && (ok || !bRetryable)) m_package.Release();
     return ok;
 }
 

@@ -6,8 +6,8 @@
 //
 // The application owns the run, and it outlives the dialog, which shows it
 // and hands it the person's choices. The threads read and write only the
-// run: they never touch a window object, and report by posting
-// WM_INSTALL_NOTIFY to the window the run was started with.
+// run: they never touch a window, and report through the run's signals to
+// the sink the run was started with.
 #pragma once
 #include <windows.h>
 #include "framework/BoundedText.h"
@@ -42,8 +42,12 @@ public:
     // ProgramData, which only administrators may write, holding the
     // package's name whole. FALSE when it is not usable; folder names it.
     BOOL PrepareDownloadFolder(wchar_t (&folder)[PATH_CHARS]);
-    // Starts the worker, which posts to hWndNotify.
-    BOOL Start(HWND hWndNotify);
+    // Starts the worker, which reports to pSink.
+    BOOL Start(IInstallSink* pSink);
+    // Requests the stop of both threads and lets go of the sink: from its
+    // return on nothing is reported. Whoever shows the run calls it before
+    // it goes.
+    void Stop();
     // Ends the worker, which ends at once after its FAILED; FALSE when it
     // does not within dwGraceMs.
     BOOL EndWorker(DWORD dwGraceMs) { return m_worker.End(dwGraceMs); }
@@ -65,7 +69,7 @@ public:
 
     // The worker's steps (RunInstallWorker), each handing the run's fields
     // to the workflow.
-    HWND GetSafeHwnd() const { return m_hWndNotify; }
+    const CRunSignals& Signals() const { return m_signals; }
     BOOL EnterFinishing() { return m_worker.EnterFinishing(); }
     // The package URL from the query, once it has ended.
     BOOL QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]);
@@ -90,7 +94,6 @@ private:
     wchar_t m_szInstallDir[PATH_CHARS] = {};
     BOOL m_bAutoRun = FALSE;
     BOOL m_bKeepTaskbar = TRUE;
-    HWND m_hWndNotify = nullptr;
 
     // The manifest query: its thread writes the rest until it ends.
     struct CQuery {
@@ -102,7 +105,8 @@ private:
     // What the manifest names beside the URL.
     CUpgradeInfo m_upgrade;
 
-    CWorkerThread m_worker;
+    CRunSignals m_signals;
+    CWorkerThread m_worker{m_signals};
     int m_nDownloadPercent = 0;
     CDownloadCounters m_counters;
     // The package from its download's end until its setup has ended.

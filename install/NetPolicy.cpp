@@ -1,5 +1,4 @@
 #include "install/NetPolicy.h"
-#include "install/InstallWorker.h"
 #include <cwchar>
 
 namespace {
@@ -23,8 +22,6 @@ CNetTimings GetNetTimings() {
     const DWORD p = TimeScalePercent();
     return {Scaled(15000, p), Scaled(30000, p), Scaled(30000, p), Scaled(30000, p), Scaled(1000, p), Scaled(60000, p)};
 }
-
-BOOL WaitBeforeRetry(DWORD ms) { return ::WaitForSingleObject(GetInstallStopEvent(), ms) == WAIT_TIMEOUT; }
 
 DWORD RetryJitter() {
     // A multiplicative hash of a counter and what differs between processes

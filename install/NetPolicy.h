@@ -41,9 +41,5 @@ BOOL IsTransientStatus(int status);
 // 512 for none).
 DWORD RetryDelayMs(const CNetTimings& timings, int n, DWORD retryAfterSeconds, DWORD jitter);
 
-// Waits ms before another attempt; FALSE at once when the install stop
-// signal comes first.
-BOOL WaitBeforeRetry(DWORD ms);
-
 // A random jitter for RetryDelayMs.
 DWORD RetryJitter();

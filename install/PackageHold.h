@@ -7,7 +7,7 @@
 #include "framework/BoundedText.h"
 #include "framework/afxcrypt.h"
 #include "framework/afxfile.h"
-#include "install/Download.h"
+#include "install/PackageFile.h"
 
 // What the manifest says of the package; each fact only when given.
 struct CPackageFacts {

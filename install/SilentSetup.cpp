@@ -1,7 +1,6 @@
 #include "install/SilentSetup.h"
 #include "framework/afxfile.h"
 #include "framework/afxreg.h"
-#include "install/InstallWorker.h"
 #include "install/SupportLog.h"
 #include <cstring>
 #include <cwchar>
@@ -61,7 +60,7 @@ BOOL StartProgram(SHELLEXECUTEINFOW* sei) {
 }  // namespace
 
 BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion,
-                         CInstallFailure* pFailure) {
+                         const CRunSignals& signals, CInstallFailure* pFailure) {
     SHELLEXECUTEINFOW sei;
     PrepareShellExecute(&sei, dwMajorVersion, program, parameters);
     SupportLog(L"setup: %ls %ls %ls", sei.lpVerb, program, parameters ? parameters : L"");
@@ -77,7 +76,7 @@ BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWOR
     if (process.IsValid()) {
         // The dialog can end while the setup runs: then stop waiting and
         // leave the setup to finish on its own.
-        HANDLE handles[2] = {process, GetInstallStopEvent()};
+        HANDLE handles[2] = {process, signals.StopEvent()};
         const DWORD dwWait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         if (dwWait == WAIT_OBJECT_0 + 1) {
             SupportLog(L"setup: left running, the installer is closing");
@@ -93,14 +92,14 @@ BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWOR
     return FALSE;
 }
 
-BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify,
-                     CInstallFailure* pFailure) {
+BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion,
+                     const CRunSignals& signals, CInstallFailure* pFailure) {
     SetInstallFailure(pFailure, FAILURE_OTHER);
     const DWORD dwAttr = ::GetFileAttributesW(package);
     if (dwAttr == INVALID_FILE_ATTRIBUTES || (dwAttr & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
-    PostInstallNotify(hWndNotify, INSTALL_NOTIFY_SETUP_STARTED, 0);
+    signals.Report(INSTALL_NOTIFY_SETUP_STARTED);
 
     wchar_t params[COMMAND_CHARS];
     if (!FormatSetupParameters(folder, params)) return FALSE;
-    return ShellExecuteAndWait(package, params, dwMajorVersion, pFailure);
+    return ShellExecuteAndWait(package, params, dwMajorVersion, signals, pFailure);
 }

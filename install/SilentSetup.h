@@ -3,7 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 #include "framework/BoundedText.h"
-#include "install/InstallWorker.h"
+#include "install/InstallReport.h"
+#include "install/RunSignals.h"
 
 // TRUE only when the system's EnableLUA policy value is exactly 1.
 BOOL IsUacEnabled();
@@ -34,16 +35,16 @@ enum { SETUP_EXIT_UNKNOWN = 42 };
 BOOL FormatSetupParameters(const wchar_t* folder, wchar_t (&params)[COMMAND_CHARS]);
 
 // Starts program with parameters as PrepareShellExecute does and waits for
-// its end; the stop signal ends the wait early (FALSE), leaving the program
-// running. TRUE when it ended with a successful exit code. *pFailure (when
+// its end; the stop of signals ends the wait early (FALSE), leaving the
+// program running. TRUE when it ended with a successful exit code. *pFailure (when
 // given) says why not: the elevation prompt refused (FAILURE_UAC), the exit
 // code (FAILURE_SETUP), or the program not started at all (FAILURE_OTHER).
 BOOL ShellExecuteAndWait(const wchar_t* program, const wchar_t* parameters, DWORD dwMajorVersion,
-                         CInstallFailure* pFailure = nullptr);
+                         const CRunSignals& signals, CInstallFailure* pFailure = nullptr);
 
 // Runs the setup package at package into folder: nothing when package is not
-// a file; otherwise posts INSTALL_NOTIFY_SETUP_STARTED to hWndNotify and
-// runs it with FormatSetupParameters, waiting for its end. TRUE when the
-// setup succeeded.
-BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion, HWND hWndNotify,
-                     CInstallFailure* pFailure = nullptr);
+// a file; otherwise reports INSTALL_NOTIFY_SETUP_STARTED through signals
+// and runs it with FormatSetupParameters, waiting for its end. TRUE when
+// the setup succeeded.
+BOOL RunSetupPackage(const wchar_t* package, const wchar_t* folder, DWORD dwMajorVersion,
+                     const CRunSignals& signals, CInstallFailure* pFailure = nullptr);

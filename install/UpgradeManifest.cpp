@@ -2,8 +2,8 @@
 #include "framework/afxfile.h"
 #include "install/HttpRequest.h"
 #include "install/HttpText.h"
-#include "install/InstallWorker.h"
 #include "install/ManifestKey.h"
+#include "install/RunSignals.h"
 #include "install/SupportLog.h"
 #include "framework/afxcrypt.h"
 #include "install/VendorServer.h"
@@ -29,7 +29,8 @@ InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
 // The bytes of a manifest reply and, in a build with a key, of its
 // signature; each with the retry rule. FALSE when either cannot be had,
 // with the reason (ManifestFailure).
-BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CInstallFailure* pFailure) {
+BOOL FetchWithRetries(const wchar_t* url, const CRunSignals& signals, BYTE (&body)[kHttpBodyBytes], DWORD* pcb,
+                      CInstallFailure* pFailure) {
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         CHttpOutcome outcome;
@@ -42,7 +43,7 @@ BOOL FetchWithRetries(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* p
             SetInstallFailure(pFailure, ManifestFailure(outcome));
             return FALSE;
         }
-        if (!WaitBeforeRetry(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) {
+        if (!signals.Wait(RetryDelayMs(timings, retry, outcome.retryAfterSeconds, RetryJitter()))) {
             SetInstallFailure(pFailure, FAILURE_OTHER);
             return FALSE;
         }
@@ -83,12 +84,12 @@ BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info) {
     return TRUE;
 }
 
-BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFailure) {
+BOOL QueryUpgrade(DWORD osMajorVersion, const CRunSignals& signals, CUpgradeInfo* info, CInstallFailure* pFailure) {
     wchar_t request[URL_CHARS];
     BYTE manifest[kHttpBodyBytes];
     DWORD cbManifest = 0;
     SetInstallFailure(pFailure, FAILURE_OTHER);
-    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, manifest, &cbManifest, pFailure))
+    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, signals, manifest, &cbManifest, pFailure))
         return FALSE;
 
     const BOOL bSigned = kManifestKeyBytes != 0;
@@ -101,7 +102,7 @@ BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFa
         DWORD cbSignature = 0;
         if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path)) return FALSE;
         CInstallFailure sigFailure;
-        const BOOL fetched = FetchWithRetries(sigRequest, signature, &cbSignature, &sigFailure);
+        const BOOL fetched = FetchWithRetries(sigRequest, signals, signature, &cbSignature, &sigFailure);
         if (!fetched && (sigFailure.cause == FAILURE_NETWORK || sigFailure.cause == FAILURE_TLS)) {
             SetInstallFailure(pFailure, sigFailure.cause);
             return FALSE;

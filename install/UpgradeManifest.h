@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "framework/BoundedText.h"
-#include "install/InstallWorker.h"
+#include "install/InstallReport.h"
 #include "install/PackageHold.h"
 
 // What a manifest document holds, as the JSON parser read it.
@@ -49,14 +49,17 @@ BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info);
 // SHA-256, and its "expires" (when given) has not passed at nowUnix.
 BOOL IsSignedManifestComplete(const CUpgradeInfo& info, LONGLONG nowUnix);
 
+class CRunSignals;
+
 // Asks the vendor server for the manifest of the OS major version; a
 // transient fault gets up to MANIFEST_RETRIES further attempts. A build with
 // a manifest key also fetches "<manifest path>.sig", the RSA signature of
 // the exact manifest bytes, and takes the manifest only when it is valid and
 // the manifest complete. FALSE, with info untouched, when the request or a
-// check fails, or the install stop signal ends a wait.
+// check fails, or the stop of signals ends a wait.
 // *pFailure (when given) says why: no connection (FAILURE_NETWORK), no safe
 // one (FAILURE_TLS), an error status, redirects not followed or a bad or
 // refused manifest (FAILURE_SERVER), a missing or wrong signature
 // (FAILURE_VERIFY).
-BOOL QueryUpgrade(DWORD osMajorVersion, CUpgradeInfo* info, CInstallFailure* pFailure = nullptr);
+BOOL QueryUpgrade(DWORD osMajorVersion, const CRunSignals& signals, CUpgradeInfo* info,
+                  CInstallFailure* pFailure = nullptr);

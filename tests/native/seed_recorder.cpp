@@ -4,6 +4,7 @@
 // $VELMORA_SEED_DIR/<fuzzer>/ when that is set and then call the reader.
 // Wide text is saved as 16-bit units, as Windows holds it and the fuzzers
 // read it (fuzz/fuzz_input.h).
+#include "install/FileNames.h"
 #include "install/HttpRequest.h"
 #include "install/UpgradeManifest.h"
 #include "skin/SkinPng.h"
@@ -78,6 +79,8 @@ VELMORA_RECORD(_Z16ReadContentRangePKwPyS1_, BOOL, (const wchar_t* value, ULONGL
                (value, first, total), Save("fuzz_content_range", Units(value)))
 VELMORA_RECORD(_Z15ParseStrongETagPKwRA128_w, BOOL, (const wchar_t* value, wchar_t (&etag)[kETagChars]),
                (value, etag), Save("fuzz_etag", Units(value)))
+// The file-name rule a server's entity tag must pass.
+VELMORA_RECORD(_Z15IsPlainFileNamePKw, BOOL, (const wchar_t* name), (name), Save("fuzz_file_names", Units(name)))
 VELMORA_RECORD(_Z14ReadRetryAfterPKw, DWORD, (const wchar_t* value), (value), Save("fuzz_retry_after", Units(value)))
 // The PNG decoder: whole files, and zlib streams with their output size.
 VELMORA_RECORD(_Z13ReadPngHeaderPKhmP8CPngInfo, BOOL, (const BYTE* data, size_t cb, CPngInfo* info), (data, cb, info),

@@ -126,17 +126,18 @@ TEST_F(FaultManifest, FailedQueriesLeaveTheUrlUntouched) {
         {"URL of 256 characters", "", R"({"code":"100","result":{"version":"1","versionCode":1,"downloadUrl":")" +
                                           longUrl + "\"}}", FAILURE_SERVER},
     };
+    const CRunSignals signals;
     for (const Case& c : cases) {
         server.Script(kManifestPath, c.options, c.body);
         CUpgradeInfo info;
         CInstallFailure failure;
-        EXPECT_FALSE(QueryUpgrade(6, &info, &failure)) << c.name;
+        EXPECT_FALSE(QueryUpgrade(6, signals, &info, &failure)) << c.name;
         EXPECT_STREQ(L"", info.szUrl) << c.name;
         EXPECT_EQ(c.cause, failure.cause) << c.name;
     }
     server.Script(kManifestPath, "", good);
     CUpgradeInfo info;
-    EXPECT_TRUE(QueryUpgrade(6, &info));
+    EXPECT_TRUE(QueryUpgrade(6, signals, &info));
     EXPECT_STREQ(L"http://d/p.exe", info.szUrl);
     // A build without a key asks for no signature.
     for (const std::string& request : server.Requests()) EXPECT_EQ(std::string::npos, request.find(".sig"));
@@ -343,14 +344,14 @@ TEST_F(FaultDownload, UnsafeETagsDownloadStraightToThePackagePath) {
 struct StopRun {
     const wchar_t* url;
     const wchar_t* path;
-    HWND hWnd;
+    const CRunSignals& signals;
     int* percent;
     BOOL result;
 };
 
 DWORD WINAPI StopRunThread(LPVOID p) {
     StopRun* run = static_cast<StopRun*>(p);
-    run->result = DownloadAndLetGo(run->url, run->path, run->hWnd, run->percent);
+    run->result = DownloadAndLetGo(run->url, run->path, run->signals, run->percent);
     return 0;
 }
 
@@ -358,18 +359,18 @@ TEST_F(FaultDownload, StopSignalEndsTheDownloadKeepingThePartialFile) {
     // About three seconds of package at this pace; the stop comes after the first percent.
     server.Script("/pkg", "etag=v1&throttle=32768,0.01", package);
     const std::wstring url = server.Url("/pkg"), path = scratch.Dl(L"velmora.exe");
-    StopRun run = {url.c_str(), path.c_str(), sink.Hwnd(), &percent, TRUE};
+    StopRun run = {url.c_str(), path.c_str(), sink.Signals(), &percent, TRUE};
     HANDLE thread = CreateThread(nullptr, 0, StopRunThread, &run, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     bool stopped = false;
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 60000, QS_POSTMESSAGE) == WAIT_OBJECT_0 + 1) {
-        if (!sink.TakeProgress().empty() && !stopped) {
-            RequestInstallStop();
+    for (const DWORD start = GetTickCount(); WaitForSingleObject(thread, 10) == WAIT_TIMEOUT && GetTickCount() - start < 60000;) {
+        if (!stopped && !sink.TakeProgress().empty()) {
+            sink.Signals().RequestStop();
             stopped = true;
         }
     }
     CloseHandle(thread);
-    ResetEvent(GetInstallStopEvent());
+    sink.Signals().ClearStop();
     ASSERT_TRUE(stopped);
     EXPECT_FALSE(run.result);
     const std::string partial = ReadFileBytes(scratch.Dl(L"v1.partial"));

@@ -45,7 +45,7 @@ protected:
         CDownloadExtras extras;
         extras.pFailure = &failure;
         failure = CInstallFailure();
-        return DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent, extras);
+        return DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Signals(), &percent, extras);
     }
     BOOL Download() { return Download(server.Url("/pkg")); }
     std::string Package() const { return ReadFileBytes(scratch.Dl(L"velmora.exe")); }

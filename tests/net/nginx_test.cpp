@@ -127,7 +127,7 @@ TEST_F(NginxTraffic, BytesSentPerDownloadStayWithinWhatIsMissing) {
         const size_t before = ReadAccessLog(log).size();
 
         const std::wstring url = L"http://" + Wide(server) + Wide(c.object);
-        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent))
+        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Signals(), &percent))
             << c.name;
         EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"velmora.exe")) == package) << c.name;
 
@@ -153,7 +153,7 @@ TEST_F(NginxDownload, NoCopyInTheInternetCache) {
     for (const char* object : {"/velmora.exe", "/noetag/velmora.exe"}) {
         int percent = 0;
         const std::wstring url = L"http://" + Wide(server) + Wide(object);
-        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent))
+        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Signals(), &percent))
             << object;
     }
     wchar_t profile[MAX_PATH] = {};
@@ -196,7 +196,7 @@ TEST_F(NginxDownload, OneCallPerObjectAndPartialFile) {
         else if (c.partial) WriteFileBytes(partial, package.substr(0, c.partial));
 
         const std::wstring url = L"http://" + Wide(server) + Wide(c.object);
-        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Hwnd(), &percent))
+        ASSERT_TRUE(DownloadAndLetGo(url.c_str(), scratch.Dl(L"velmora.exe").c_str(), sink.Signals(), &percent))
             << c.name;
         EXPECT_TRUE(ReadFileBytes(scratch.Dl(L"velmora.exe")) == package) << c.name;
         EXPECT_EQ(std::vector<std::wstring>{L"velmora.exe"}, ListFolder(scratch.Dl())) << c.name;

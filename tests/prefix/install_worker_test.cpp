@@ -35,8 +35,8 @@ public:
         kDeliverAtStop,  // as kUntilStop, but completes as the stop comes: kDeliver
     };
 
-    explicit ScriptedRun(HWND hNotify) : m_hWnd(hNotify) {}
-    HWND GetSafeHwnd() const { return m_hWnd; }
+    explicit ScriptedRun(CRunSignals& signals) : worker(signals), m_signals(signals) {}
+    const CRunSignals& Signals() const { return m_signals; }
     BOOL EnterFinishing() { return worker.EnterFinishing(); }
 
     BOOL QueryUpgradeInfo(wchar_t (&)[URL_CHARS]) { return TRUE; }
@@ -48,7 +48,7 @@ public:
             for (int i = 1;; ++i) {
                 AppendChunk();
                 Progress(i < 100 ? i : 99);
-                if (download == kDeafToStop ? Since(start) >= deafMs : !!IsInstallStopping()) break;
+                if (download == kDeafToStop ? Since(start) >= deafMs : !!m_signals.IsStopping()) break;
                 ::Sleep(20);
             }
             if (download != kDeliverAtStop) return FALSE;
@@ -58,11 +58,11 @@ public:
         if (download != kNoPackage) return ::CopyFileW(packageSource.c_str(), path, FALSE);
         return TRUE;
     }
-    BOOL RunSetup() { return RunSetupPackage(m_szDownloadFile, m_szInstallDir, major, m_hWnd, &m_failure); }
+    BOOL RunSetup() { return RunSetupPackage(m_szDownloadFile, m_szInstallDir, major, m_signals, &m_failure); }
     // Can hold the worker in its options until the stop comes (at most
     // 10 s), as when Finish is pressed meanwhile.
     BOOL ApplyTaskbarOption() {
-        for (DWORD start = ::GetTickCount(); holdOptionsUntilStop && !IsInstallStopping() && Since(start) < 10000;)
+        for (DWORD start = ::GetTickCount(); holdOptionsUntilStop && !m_signals.IsStopping() && Since(start) < 10000;)
             ::Sleep(10);
         return ApplyTaskbarChoice(bKeepTaskbar, major);
     }
@@ -83,7 +83,7 @@ public:
     DWORD deafMs = 0;
 
 private:
-    void Progress(int percent) { PostInstallNotify(m_hWnd, INSTALL_NOTIFY_PROGRESS, percent); }
+    void Progress(int percent) { m_signals.Report(INSTALL_NOTIFY_PROGRESS, percent); }
     void AppendChunk() {
         HANDLE h = ::CreateFileW(partialFile.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) return;
@@ -91,7 +91,7 @@ private:
         ::WriteFile(h, "0123456789abcdef", 16, &n, nullptr);
         ::CloseHandle(h);
     }
-    HWND m_hWnd;
+    CRunSignals& m_signals;
 };
 
 DWORD WINAPI ScriptedWorker(LPVOID p) { return RunInstallWorker(static_cast<ScriptedRun*>(p)); }
@@ -103,10 +103,10 @@ protected:
     void Prepare() override {
         ConfigureStandin(kLog);
         ResetRunKeys();
-        run.reset(new ScriptedRun(sink.Hwnd()));
+        run.reset(new ScriptedRun(sink.Signals()));
         // The state as Install leaves it: the package in the download folder.
         CopyWhole(run->m_szInstallDir, L"C:\\Program Files\\Velmora Run");
-        const std::wstring folder = ShellFolder(CSIDL_PERSONAL) + L"\\" VELMORA_DOWNLOAD_FOLDER;
+        const std::wstring folder = ShellFolder(CSIDL_COMMON_APPDATA) + L"\\" VELMORA_DOWNLOAD_FOLDER;
         MakeFolders(folder);
         package = folder + L"\\" VELMORA_PACKAGE_NAME;
         CopyWhole(run->m_szDownloadFile, package.c_str());

@@ -54,7 +54,7 @@ TEST_F(InstalledPathOnPrefix, ConstructionProposesTheFolderTheSetupRegistered) {
     ConfigureStandin(log);
     const std::wstring folder = L"C:\\Games\\Velmora Probe";
     CNotifySink sink;
-    ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), SystemMajorVersion(), sink.Hwnd()));
+    ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), SystemMajorVersion(), sink.Signals()));
     ASSERT_EQ(L"0", StandinRecord(log, L"done"));
 
     CInstallRun next;

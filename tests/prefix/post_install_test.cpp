@@ -157,7 +157,7 @@ TEST_F(PostInstallOnPrefix, FollowTheSystemsOwnVersion) {
     RegisterUnpinRecorder();
     ConfigureStandin(L"C:\\standin-family.log");
     ::DeleteFileW(quickLaunchLink.c_str());
-    ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), major, sink.Hwnd()));
+    ASSERT_TRUE(RunSetupPackage(StandinSetup().c_str(), folder.c_str(), major, sink.Signals()));
     ASSERT_TRUE(FileExists(desktopLink));
     ASSERT_EQ(major <= 5, FileExists(quickLaunchLink)) << "the package's Quick Launch shortcut";
 

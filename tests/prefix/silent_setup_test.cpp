@@ -83,7 +83,7 @@ protected:
     }
     // The setup step as the worker runs it, posting to the sink.
     BOOL RunSetup(const std::wstring& folder, const wchar_t* package = kPackage, DWORD major = SystemMajorVersion()) {
-        return RunSetupPackage(package, folder.c_str(), major, sink.Hwnd());
+        return RunSetupPackage(package, folder.c_str(), major, sink.Signals());
     }
     static constexpr const wchar_t* kPackage = L"C:\\pkg\\velmora.exe";
     static constexpr const wchar_t* kLog = L"C:\\standin-setup.log";

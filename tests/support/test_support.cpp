@@ -120,10 +120,10 @@ CScratch::CScratch() {
 
 CScratch::~CScratch() { RemoveTree(m_root); }
 
-BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* pnPercent,
+BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                       const CDownloadExtras& extras) {
     CDownloadedFile downloaded;
-    return DownloadPackage(url, path, hWnd, pnPercent, &downloaded, extras);
+    return DownloadPackage(url, path, signals, pnPercent, &downloaded, extras);
 }
 
 // ---- Registry -------------------------------------------------------------------
@@ -277,41 +277,27 @@ std::wstring StandinRecord(const std::wstring& log, const std::wstring& key) {
 }
 
 // ---- Notifications ---------------------------------------------------------------
-CNotifySink::CNotifySink() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &CNotifySink::Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VelmoraNotifySink";
-    ::RegisterClassW(&wc);  // fails harmlessly once registered
-    m_hWnd = ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                               nullptr);
-    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+void CNotifySink::OnInstallReport(WPARAM code, LPARAM lParam) {
+    CSingleLock lock(m_lock);
+    // The code is the low word; a failure's cause rides in the high word.
+    m_posts.emplace_back(LOWORD(code), lParam);
+    if (LOWORD(code) == INSTALL_NOTIFY_FAILED)
+        m_failure = {static_cast<InstallFailure>(HIWORD(code)), static_cast<DWORD>(lParam)};
 }
 
-CNotifySink::~CNotifySink() { ::DestroyWindow(m_hWnd); }
-
-LRESULT CALLBACK CNotifySink::Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_INSTALL_NOTIFY) {
-        if (auto* self = reinterpret_cast<CNotifySink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA))) {
-            // The code is the low word; a failure's cause rides in the high word.
-            self->m_posts.emplace_back(LOWORD(wParam), lParam);
-            if (LOWORD(wParam) == INSTALL_NOTIFY_FAILED)
-                self->m_failure = {static_cast<InstallFailure>(HIWORD(wParam)), static_cast<DWORD>(lParam)};
-        }
-        return 0;
-    }
-    return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+std::vector<std::pair<WPARAM, LPARAM>> CNotifySink::Posts() const {
+    CSingleLock lock(m_lock);
+    return m_posts;
 }
 
-void CNotifySink::Pump(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        const DWORD spent = ::GetTickCount() - start;
-        if (spent >= ms) return;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
-    }
+void CNotifySink::Clear() {
+    CSingleLock lock(m_lock);
+    m_posts.clear();
+}
+
+CInstallFailure CNotifySink::Failure() const {
+    CSingleLock lock(m_lock);
+    return m_failure;
 }
 
 bool CNotifySink::WaitFor(WPARAM code, DWORD ms) {
@@ -325,20 +311,20 @@ bool CNotifySink::WaitFor(WPARAM code, DWORD ms) {
 }
 
 bool CNotifySink::Has(WPARAM code) const {
-    for (const auto& post : m_posts)
+    for (const auto& post : Posts())
         if (post.first == code) return true;
     return false;
 }
 
 std::vector<WPARAM> CNotifySink::Codes() const {
     std::vector<WPARAM> out;
-    for (const auto& post : m_posts) out.push_back(post.first);
+    for (const auto& post : Posts()) out.push_back(post.first);
     return out;
 }
 
 std::vector<WPARAM> CNotifySink::Folded() const {
     std::vector<WPARAM> out;
-    for (const auto& post : m_posts)
+    for (const auto& post : Posts())
         if (out.empty() || post.first != INSTALL_NOTIFY_PROGRESS || out.back() != INSTALL_NOTIFY_PROGRESS)
             out.push_back(post.first);
     return out;
@@ -362,7 +348,7 @@ std::vector<WPARAM> CNotifySink::Folded() const {
 }
 
 std::vector<int> CNotifySink::TakeProgress() {
-    Pump(0);
+    CSingleLock lock(m_lock);
     std::vector<int> out;
     for (const auto& post : m_posts)
         if (post.first == INSTALL_NOTIFY_PROGRESS) out.push_back(static_cast<int>(post.second));

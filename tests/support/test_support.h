@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include "install/Download.h"
 #include "install/InstallWorker.h"
+#include "install/RunSignals.h"
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,7 +51,7 @@ private:
 
 // The download as the run makes it; the file it hands over is let go of at
 // once, as the tests look at the folder afterwards.
-BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, HWND hWnd, int* pnPercent,
+BOOL DownloadAndLetGo(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                       const CDownloadExtras& extras = CDownloadExtras());
 
 // ---- Registry (HKEY_LOCAL_MACHINE) -------------------------------------------
@@ -118,35 +119,38 @@ struct CProgress {
 };
 ::testing::AssertionResult IsProgress(const std::vector<int>& posts, CProgress expected);
 
-// A message-only window on the calling thread that records every
-// WM_INSTALL_NOTIFY (code and lParam) in arrival order.
-class CNotifySink {
+// A run's signals whose sink records every report (code and lParam) in
+// arrival order, from whichever thread reports.
+class CNotifySink : private IInstallSink {
 public:
-    CNotifySink();
-    ~CNotifySink();
+    CNotifySink() { m_signals.SetSink(this); }
+    ~CNotifySink() { m_signals.SetSink(nullptr); }
     CNotifySink(const CNotifySink&) = delete;
     CNotifySink& operator=(const CNotifySink&) = delete;
-    HWND Hwnd() const { return m_hWnd; }
+    // What the steps take: reports go to this sink.
+    CRunSignals& Signals() { return m_signals; }
 
-    // Handles what is queued now and what arrives within ms.
-    void Pump(DWORD ms);
-    // Pumps until code arrives (true) or ms pass (false).
+    // Waits ms, for what the steps report meanwhile.
+    void Pump(DWORD ms) { ::Sleep(ms); }
+    // Waits until code arrives (true) or ms pass (false).
     bool WaitFor(WPARAM code, DWORD ms);
     bool Has(WPARAM code) const;
     // The codes so far, in order.
     std::vector<WPARAM> Codes() const;
     // The codes with each run of PROGRESS folded into one, e.g. {1, 2, 3}.
     std::vector<WPARAM> Folded() const;
-    // Pumps what is queued, then gives the percentages of the recorded
-    // PROGRESS posts and forgets every post.
+    // Gives the percentages of the recorded PROGRESS reports and forgets
+    // every report.
     std::vector<int> TakeProgress();
-    void Clear() { m_posts.clear(); }
+    void Clear();
     // The cause and detail of the last INSTALL_NOTIFY_FAILED.
-    CInstallFailure Failure() const { return m_failure; }
+    CInstallFailure Failure() const;
 
 private:
-    static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    HWND m_hWnd = nullptr;
+    void OnInstallReport(WPARAM code, LPARAM lParam) override;
+    std::vector<std::pair<WPARAM, LPARAM>> Posts() const;
+    mutable CCriticalSection m_lock;
     std::vector<std::pair<WPARAM, LPARAM>> m_posts;
     CInstallFailure m_failure;
+    CRunSignals m_signals;
 };

@@ -1,9 +1,7 @@
-// Which entity tags may name a partial file and where it goes, and the
-// vendor server's addresses.
+// Which entity tags may name a partial file, where it goes, and which file
+// names are partial files of which tag.
 #include <gtest/gtest.h>
-#include "install/Download.h"
-#include "install/VendorServer.h"
-#include "velmora_config.h"
+#include "install/FileNames.h"
 #include <string>
 
 TEST(ETagName, OnlyPlainFileNamesKeyAPartialFile) {
@@ -24,31 +22,30 @@ TEST(PartialPath, BesideThePackageNamedByTheTag) {
     EXPECT_TRUE(MakePartialPath(L"C:/d/velmora.exe", L"tag", partial));
     EXPECT_STREQ(L"C:/d\\tag.partial", partial);
     EXPECT_FALSE(MakePartialPath(L"velmora.exe", L"tag", partial));
-    for (const wchar_t* unsafe : {L"../x", L"a\\b", L"CON", L"x:y", L"a*"})
+    for (const wchar_t* unsafe : {L"../x", L"a\\b", L"CON", L"x:y", L"a*", L""})
         EXPECT_FALSE(MakePartialPath(L"C:\\d\\velmora.exe", unsafe, partial)) << unsafe;
     const std::wstring deep = L"C:\\" + std::wstring(240, L'd') + L"\\velmora.exe";
     EXPECT_FALSE(MakePartialPath(deep.c_str(), L"0123456789", partial));
 }
 
-TEST(VendorServer, AddressesFromTheBuildSettingUnlessATestPointsElsewhere) {
-    // Test builds honour VELMORA_TEST_SERVER so that tests can run side by
-    // side; whatever the runner set is put back afterwards.
-    wchar_t saved[SERVER_CHARS] = {};
-    const BOOL wasSet = ::GetEnvironmentVariableW(L"VELMORA_TEST_SERVER", saved, SERVER_CHARS) > 0;
-    const struct {
-        const wchar_t* env;
-        std::wstring server;
-    } cases[] = {{nullptr, L"http://" VELMORA_SERVER},
-                 {L"127.0.0.1:9", L"http://127.0.0.1:9"},
-                 {L"https://127.0.0.1:9", L"https://127.0.0.1:9"}};
-    for (const auto& c : cases) {
-        ::SetEnvironmentVariableW(L"VELMORA_TEST_SERVER", c.env);
-        wchar_t url[URL_CHARS];
-        ASSERT_TRUE(GetManifestUrl(6, url));
-        EXPECT_EQ(c.server + L"/apis/client/v1.0/client-upgrade.json?versionCode=1&osVersion=6", url);
-        ASSERT_TRUE(GetLicenseUrl(url));
-        EXPECT_EQ(c.server + L"/agreement.html", url);
+TEST(PartialFileTag, OnlyTheNamesMakePartialPathGives) {
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* tag;  // nullptr: not a partial file
+    } cases[] = {
+        {L"5f3a-989680.partial", L"5f3a-989680"}, {L"x.y.partial", L"x.y"}, {L".partial", nullptr},
+        {L"tag.partial ", nullptr},               {L"tag.PARTIAL", nullptr}, {L"tag.partial.old", nullptr},
+        {L"CON.partial", nullptr},                {L"a\\b.partial", nullptr}, {L"velmora.exe", nullptr},
+        {L"", nullptr},
+    };
+    for (const Case& c : cases) {
+        wchar_t tag[16] = L"?";
+        EXPECT_EQ(c.tag != nullptr, !!PartialFileTag(c.name, tag, 16)) << c.name;
+        EXPECT_STREQ(c.tag ? c.tag : L"", tag) << c.name;
     }
-    ::SetEnvironmentVariableW(L"VELMORA_TEST_SERVER", wasSet ? saved : nullptr);
+    // A tag that does not fit is no tag at all, never a cut-off one.
+    const std::wstring longName = std::wstring(16, L't') + L".partial";
+    wchar_t tag[16] = L"?";
+    EXPECT_FALSE(PartialFileTag(longName.c_str(), tag, 16));
+    EXPECT_STREQ(L"", tag);
 }
-
