@@ -1,4 +1,5 @@
 #include "install/PackageHold.h"
+#include "install/FileNames.h"
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -7,12 +8,6 @@
 namespace {
 
 const wchar_t kRunNamePattern[] = L"velmora-*.exe";
-
-// Length of path's folder part, before its last backslash; 0 without one.
-size_t FolderLength(const wchar_t* path) {
-    const wchar_t* sep = wcsrchr(path, L'\\');
-    return sep ? static_cast<size_t>(sep - path) : 0;
-}
 
 }  // namespace
 
@@ -93,8 +88,10 @@ BOOL CHeldPackage::Hold(CDownloadedFile& download, const CPackageFacts& facts, B
         // Windows XP: by name, as the system allows.
         const DWORD error = ::GetLastError();
         written.Close();
-        if (error != ERROR_CALL_NOT_IMPLEMENTED || !::MoveFileExW(download.szPath, held, MOVEFILE_WRITE_THROUGH))
+        if (error != ERROR_CALL_NOT_IMPLEMENTED || !::MoveFileExW(download.szPath, held, MOVEFILE_WRITE_THROUGH)) {
+            Release();  // the folder, held above
             return FALSE;
+        }
         CopyWhole(m_szPath, held);
         m_file.Attach(::CreateFileW(held, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

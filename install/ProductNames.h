@@ -5,7 +5,7 @@
 // Folder proposed for a new installation, and the name a browsed folder gets.
 #define VELMORA_DEFAULT_FOLDER L"C:\\velmora"
 #define VELMORA_FOLDER_NAME L"velmora"
-// Download folder under the user's Documents, and the package's file name.
+// The download (staging) folder under ProgramData, and the package's file name.
 #define VELMORA_DOWNLOAD_FOLDER L"CorvaneVelmora"
 #define VELMORA_PACKAGE_NAME L"velmora.exe"
 // The client's launcher and setting file, relative to the installation folder.

@@ -27,6 +27,23 @@ BOOL GetSupportLogPath(wchar_t (&path)[PATH_CHARS]) {
     return len > 0 && len < PATH_CHARS && JoinPath(path, temp, L"VelmoraInstaller.log");
 }
 
+namespace {
+
+// The version Windows really is. GetVersionExW tells a program whose
+// manifest lists no later Windows 6.2 on 8.1, 10 and 11; ntdll's own call
+// does not. FALSE where it is missing (it is there from 2000 on).
+BOOL GetRealVersion(OSVERSIONINFOW* osvi) {
+    typedef LONG(WINAPI * RtlGetVersionProc)(OSVERSIONINFOW*);
+    const HMODULE hNtdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto pRtlGetVersion =
+        hNtdll ? reinterpret_cast<RtlGetVersionProc>(::GetProcAddress(hNtdll, "RtlGetVersion")) : nullptr;
+    *osvi = {};
+    osvi->dwOSVersionInfoSize = sizeof(*osvi);
+    return pRtlGetVersion && pRtlGetVersion(osvi) == 0;
+}
+
+}  // namespace
+
 void StartSupportLog(const OSVERSIONINFOW& osvi) {
     wchar_t path[PATH_CHARS], old[PATH_CHARS];
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -38,8 +55,11 @@ void StartSupportLog(const OSVERSIONINFOW& osvi) {
     }
     wchar_t server[SERVER_CHARS];
     GetVendorServer(server);
-    SupportLog(L"Velmora installer %ls on Windows %lu.%lu.%lu %ls, server %ls", VELMORA_INSTALLER_VERSION,
-               osvi.dwMajorVersion, osvi.dwMinorVersion, osvi.dwBuildNumber, osvi.szCSDVersion, server);
+    OSVERSIONINFOW real;
+    if (!GetRealVersion(&real)) real = osvi;
+    SupportLog(L"Velmora installer %ls on Windows %lu.%lu.%lu %ls, reported to it as %lu.%lu.%lu, server %ls",
+               VELMORA_INSTALLER_VERSION, real.dwMajorVersion, real.dwMinorVersion, real.dwBuildNumber,
+               real.szCSDVersion, osvi.dwMajorVersion, osvi.dwMinorVersion, osvi.dwBuildNumber, server);
 }
 
 void SupportLog(const wchar_t* format, ...) {

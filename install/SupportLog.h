@@ -14,8 +14,9 @@ BOOL GetSupportLogPath(wchar_t (&path)[PATH_CHARS]);
 void SupportLog(const wchar_t* format, ...);
 
 // Starts a new file when the log has passed kSupportLogMaxBytes, then
-// writes the run's first line: the installer's version, Windows' version
-// and the vendor server. Called once per run.
+// writes the run's first line: the installer's version, the version Windows
+// really is, the one it reported to the installer (osvi, what the manifest
+// request sends) and the vendor server. Called once per run.
 void StartSupportLog(const OSVERSIONINFOW& osvi);
 
 const DWORD kSupportLogMaxBytes = 1024 * 1024;

@@ -32,7 +32,9 @@ def expected_requests(os_major, port=None):
 
 
 class ManifestRequestTest(harness.TestCase):
-    def requests_of_one_start(self, windows_version=None, port=None, env=None):
+    def requests_of_one_start(self, windows_version=None, port=None, env=None, log=None):
+        """The requests of one start; the support log's text is appended to
+        log when given."""
         with fault_server.FaultServer(port or harness.server_port()) as server, harness.Session() as s:
             vendor.serve_manifest(server, REPLY)
             if windows_version:
@@ -47,6 +49,8 @@ class ManifestRequestTest(harness.TestCase):
             requests = server.requests()
             s.probe("close", harness.WINDOW_TITLE)
             self.assert_ended(proc, seconds=30)
+            if log is not None:
+                log.append(harness.read_text(s.support_log()))
             return requests
 
     def test_request_line_and_headers_byte_for_byte(self):
@@ -55,6 +59,14 @@ class ManifestRequestTest(harness.TestCase):
 
     def test_os_version_follows_the_prefix(self):
         self.assertEqual(expected_requests(5), self.requests_of_one_start("winxp"))
+
+    def test_windows_10_is_sent_as_the_version_it_reports_and_logged_as_it_is(self):
+        # Windows 10 tells a program without a compatibility list 6.2: the
+        # server has always been sent that major version, and still is; the
+        # support log says which Windows it really is.
+        log = []
+        self.assertEqual(expected_requests(6), self.requests_of_one_start("win10", log=log))
+        self.assertRegex(log[0], r"on Windows 10\.0\.\d+ *, reported to it as 6\.2\.9200, ")
 
     def test_the_compiled_in_server_is_asked_by_default(self):
         # The other tests point the installer at a server of their own; a
