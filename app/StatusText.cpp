@@ -65,6 +65,12 @@ BOOL DescribeFailure(const CInstallFailure& failure, wchar_t (&reason)[COMMAND_C
     case FAILURE_TLS:
         ok = CopyWhole(reason, L"无法建立安全连接。") && CopyWhole(code, L"E-TLS");
         break;
+    case FAILURE_PROXY:
+        ok = CopyWhole(reason, L"代理服务器需要登录，请检查用户名和密码") && CopyWhole(code, L"E-PROXY");
+        break;
+    case FAILURE_PORTAL:
+        ok = CopyWhole(reason, L"当前网络需要登录，请在浏览器中登录后重试") && CopyWhole(code, L"E-PORTAL");
+        break;
     case FAILURE_VERIFY:
         ok = CopyWhole(reason, L"安装包校验失败，可能已损坏或被篡改，请重试。") && CopyWhole(code, L"E-VERIFY");
         break;

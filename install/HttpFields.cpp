@@ -133,3 +133,16 @@ DWORD ReadRetryAfter(const wchar_t* value) {
     const int seconds = ReadLeadingInt(value);
     return seconds > 0 ? static_cast<DWORD>(seconds) : 0;
 }
+
+BOOL IsHtmlContentType(const wchar_t* value) {
+    while (*value == L' ' || *value == L'\t') ++value;
+    size_t len = wcscspn(value, L";");
+    while (len > 0 && (value[len - 1] == L' ' || value[len - 1] == L'\t')) --len;
+    return EqualsAsciiNoCase(value, len, L"text/html");
+}
+
+BOOL IsHtmlBody(const BYTE* body, DWORD cb) {
+    DWORD i = cb >= 3 && body[0] == 0xEF && body[1] == 0xBB && body[2] == 0xBF ? 3 : 0;
+    while (i < cb && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+    return i < cb && body[i] == '<';
+}

@@ -197,6 +197,12 @@ BOOL CHttpRequest::QueryContentRange(ULONGLONG* first, ULONGLONG* total) {
            ReadContentRange(range, first, total);
 }
 
+BOOL CHttpRequest::IsHtmlReply() {
+    wchar_t type[128] = {};
+    DWORD cb = sizeof(type) - sizeof(wchar_t);
+    return WinInet()->HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_TYPE, type, &cb, nullptr) && IsHtmlContentType(type);
+}
+
 DWORD CHttpRequest::QueryRetryAfter() {
     wchar_t text[64] = {};
     DWORD cb = sizeof(text) - sizeof(wchar_t);

@@ -78,6 +78,15 @@ BOOL ParseStrongETag(const wchar_t* value, wchar_t (&etag)[kETagChars]);
 // empty value, 0, or a number out of range).
 DWORD ReadRetryAfter(const wchar_t* value);
 
+// A Content-Type value whose media type (before any ";", blanks around it
+// dropped, any case) is "text/html": a web page, never the installer's data.
+BOOL IsHtmlContentType(const wchar_t* value);
+
+// A body that reads as a web page: its first byte that is not a blank (or
+// a UTF-8 byte-order mark) is "<". Neither the manifest (JSON) nor the
+// package (a Windows program) starts so.
+BOOL IsHtmlBody(const BYTE* body, DWORD cb);
+
 // Why a request did not bring a reply.
 enum HttpFault {
     HTTP_FAULT_NONE,
@@ -123,6 +132,8 @@ public:
     BOOL QueryContentRange(ULONGLONG* first, ULONGLONG* total);
     // Retry-After in seconds (ReadRetryAfter); 0 when there is none.
     DWORD QueryRetryAfter();
+    // TRUE when the reply says it is a web page (IsHtmlContentType).
+    BOOL IsHtmlReply();
 
     // One read into buffer. A read returns once buffer is full or the body
     // has ended; with bWhatHasArrived it waits only for the first byte and

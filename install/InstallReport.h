@@ -27,6 +27,8 @@ enum InstallFailure : WORD {
     FAILURE_UAC = 5,      // the elevation prompt was refused
     FAILURE_SETUP = 6,    // the setup ended with a failure; detail: its exit code
     FAILURE_TLS = 7,      // no safe connection: a certificate not trusted, or HTTPS redirected to HTTP
+    FAILURE_PROXY = 8,    // the proxy wants a login: the prompt was cancelled, or refused three times
+    FAILURE_PORTAL = 9,   // the network answers with a web page of its own (a login page), not the data
 };
 
 struct CInstallFailure {

@@ -1,6 +1,7 @@
 // The pure parts of the HTTP exchanges: URL split, number reading, range
 // replies, strong entity tags, Retry-After, and the retry rule.
 #include <gtest/gtest.h>
+#include <cstring>
 #include "install/DecimalText.h"
 #include "install/HttpRequest.h"
 #include "install/NetPolicy.h"
@@ -179,6 +180,21 @@ TEST(RetryAfter, SecondsInDigitsAloneOtherwiseTheOwnBackOff) {
         {L"", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(c.seconds, ReadRetryAfter(c.value)) << c.value;
+}
+
+TEST(HtmlReply, WebPagesByTypeOrFirstByte) {
+    for (const wchar_t* type : {L"text/html", L"TEXT/HTML", L" text/html ; charset=utf-8", L"text/html;q"})
+        EXPECT_TRUE(IsHtmlContentType(type)) << type;
+    for (const wchar_t* type : {L"", L"application/json", L"text/htmlx", L"text/plain; x=text/html",
+                                L"application/octet-stream", L"application/xhtml"})
+        EXPECT_FALSE(IsHtmlContentType(type)) << type;
+    struct Case { const char* body; bool html; } cases[] = {
+        {"<html>", true}, {" \r\n\t<!DOCTYPE html>", true}, {"\xEF\xBB\xBF<p>", true},
+        {"{\"code\":100}", false}, {"MZ\x90", false}, {"", false}, {"   ", false}, {"\xEF\xBB", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.html, !!IsHtmlBody(reinterpret_cast<const BYTE*>(c.body), static_cast<DWORD>(strlen(c.body))))
+            << c.body;
 }
 
 TEST(RetryRule, BusyStatusesAndWaits) {

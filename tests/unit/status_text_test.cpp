@@ -89,6 +89,8 @@ TEST(StatusText, FailureTextNamesCauseCodeAndLog) {
         // Figures far beyond 64 GB stay whole.
         {{FAILURE_DISK, 0, 1000000000000000ULL, 100000 * MB},
          L"磁盘空间不足：需要 953674317 MB，可用 100000 MB。请清理磁盘后重试。", L"E-DISK"},
+        {{FAILURE_PROXY}, L"代理服务器需要登录，请检查用户名和密码", L"E-PROXY"},
+        {{FAILURE_PORTAL}, L"当前网络需要登录，请在浏览器中登录后重试", L"E-PORTAL"},
         {{FAILURE_UAC}, L"需要管理员权限才能完成安装，请在系统提示时选择\"是\"。", L"E-UAC"},
         {{FAILURE_SETUP, 4}, L"安装程序未能完成（退出代码 4），请重试。", L"E-SETUP-4"},
         {{FAILURE_SETUP, 0xC0000005}, L"安装程序未能完成（退出代码 0xC0000005），请重试。", L"E-SETUP-0xC0000005"},
