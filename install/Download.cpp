@@ -222,7 +222,7 @@ NetOutcome Attempt(CDownload& d) {
     d.status = 0;
     d.received = 0;
     CHttpRequest request;
-    if (!request.Open(d.url))  // the manifest named no usable URL, or WinInet cannot start
+    if (!request.Open(d.url, d.signals))  // the manifest named no usable URL, or WinInet cannot start
         return Failed(d, NET_PERMANENT, request.Fault() == HTTP_FAULT_SERVER ? FAILURE_SERVER : FAILURE_NETWORK);
     LONGLONG offset = d.szPartial[0] && d.file.IsOpenOn(d.szPartial) ? d.file.Size() : 0;
     if (offset < 0) offset = 0;

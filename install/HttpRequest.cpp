@@ -76,8 +76,9 @@ BOOL CHttpRequest::Fail(HttpFault fault) {
     return FALSE;
 }
 
-BOOL CHttpRequest::Open(const wchar_t* url) {
+BOOL CHttpRequest::Open(const wchar_t* url, const CRunSignals* pSignals) {
     Close();
+    m_pSignals = pSignals;
     if (!SplitUrl(url, &m_parts) || !CopyWhole(m_szUrl, url)) return Fail(HTTP_FAULT_SERVER);
     if (!WinInet()) return Fail(HTTP_FAULT_NETWORK);
     m_hInternet = WinInet()->InternetOpenW(VELMORA_HTTP_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);

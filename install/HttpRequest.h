@@ -96,6 +96,8 @@ enum HttpFault {
     HTTP_FAULT_SERVER,      // a URL the installer does not take, or redirects it does not follow
 };
 
+class CRunSignals;
+
 // One GET with the installer's agent and header block, on a session with
 // the installer's time-outs. The handles are closed in the order request,
 // connection, Internet handle when the object ends or Close is called.
@@ -108,8 +110,9 @@ public:
 
     // Scheme check, strict URL split (SplitUrl), session and connection.
     // FALSE when the URL is not one the installer takes (HTTP_FAULT_SERVER),
-    // or WinInet cannot start (HTTP_FAULT_NETWORK).
-    BOOL Open(const wchar_t* url);
+    // or WinInet cannot start (HTTP_FAULT_NETWORK). pSignals (may be null):
+    // the run's, whose sink is asked for a proxy's login.
+    BOOL Open(const wchar_t* url, const CRunSignals* pSignals = nullptr);
     // Sends the GET, with more header lines ("Name: value\r\n...") when
     // given, on the connection of the earlier ones, and follows redirects
     // (up to kMaxRedirects, each hop sent the same lines, never from HTTPS
@@ -157,4 +160,5 @@ private:
     wchar_t m_szUrl[kUrlChars] = {};
     CUrlParts m_parts;
     HttpFault m_fault = HTTP_FAULT_NONE;
+    const CRunSignals* m_pSignals = nullptr;
 };

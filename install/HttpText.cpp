@@ -5,9 +5,10 @@
 
 namespace {
 
-BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* result) {
+BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* result,
+           const CRunSignals* pSignals) {
     CHttpRequest request;
-    if (!request.Open(url)) {  // not a URL the installer takes, or no WinInet
+    if (!request.Open(url, pSignals)) {  // not a URL the installer takes, or no WinInet
         result->fault = request.Fault();
         return FALSE;
     }
@@ -22,6 +23,9 @@ BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOu
     result->retryAfterSeconds = request.QueryRetryAfter();
     if (result->status == 0) return FALSE;  // the server closed without a reply
     result->outcome = IsTransientStatus(result->status) ? NET_TRANSIENT : NET_PERMANENT;
+    // A network's login page comes as a success: an error page is the
+    // server's own.
+    result->bHtml = result->status == 200 && request.IsHtmlReply();
     DWORD expected = 0;
     if (result->status == 404 || !request.QueryContentLength(&expected)) return FALSE;
 
@@ -30,6 +34,8 @@ BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOu
     for (;;) {
         DWORD read = 0;
         const BOOL ok = request.Read(chunk, sizeof(chunk), &read, TRUE);
+        if (total == 0 && result->status == 200 && IsHtmlBody(reinterpret_cast<const BYTE*>(chunk), read))
+            result->bHtml = TRUE;
         if (read > kHttpBodyBytes - total) {  // larger than the body buffer
             result->outcome = NET_PERMANENT;
             return FALSE;
@@ -49,9 +55,10 @@ BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOu
 
 }  // namespace
 
-BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome) {
+BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome,
+                  const CRunSignals* pSignals) {
     CHttpOutcome result;
-    const BOOL ok = Fetch(url, body, pcb, &result);
+    const BOOL ok = Fetch(url, body, pcb, &result, pSignals);
     if (pOutcome) *pOutcome = result;
     return ok;
 }

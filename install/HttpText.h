@@ -16,6 +16,7 @@ struct CHttpOutcome {
     int status = 0;              // the reply's status, 0 without a reply
     DWORD retryAfterSeconds = 0;
     HttpFault fault = HTTP_FAULT_NONE;  // why there was no reply
+    BOOL bHtml = FALSE;          // the reply was a web page (IsHtmlReply, IsHtmlBody)
 };
 
 // GETs url ("http(s)://host[:port]/object", redirects followed) into body
@@ -23,8 +24,9 @@ struct CHttpOutcome {
 // the reply had a status other than 404, a Content-Length, and its whole
 // body of at most kHttpBodyBytes bytes. *pOutcome (when given) tells whether
 // another attempt may fare better: no reply, a drop, a time-out or a busy
-// server's status are transient.
-BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome = nullptr);
+// server's status are transient. pSignals: as CHttpRequest::Open takes them.
+BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome = nullptr,
+                  const CRunSignals* pSignals = nullptr);
 
 // The same, with the UTF-8 body decoded into text (kHttpTextChars wide
 // characters, may be null): at most kHttpTextChars - 1 characters. On FALSE

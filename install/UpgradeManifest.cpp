@@ -17,8 +17,10 @@ const UINT kManifestCodePage = 936;
 // Why a manifest exchange that ended without the manifest failed: no safe
 // connection; no reply, one cut short, or a proxy that wants a password, the
 // network's fault; an error status, a reply without its length or redirects
-// not followed, the server's.
+// not followed, the server's; a web page in its place, the network's own
+// (a captive portal's login page).
 InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
+    if (outcome.bHtml) return FAILURE_PORTAL;
     if (outcome.fault == HTTP_FAULT_TLS) return FAILURE_TLS;
     if (outcome.fault == HTTP_FAULT_SERVER) return FAILURE_SERVER;
     if (outcome.fault == HTTP_FAULT_PROXY_AUTH) return FAILURE_NETWORK;
@@ -34,12 +36,13 @@ BOOL FetchWithRetries(const wchar_t* url, const CRunSignals& signals, BYTE (&bod
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         CHttpOutcome outcome;
-        const BOOL fetched = HttpGetBytes(url, body, pcb, &outcome);
+        const BOOL fetched = HttpGetBytes(url, body, pcb, &outcome, &signals);
         // Only a 200 carries the manifest: an error page is no manifest,
         // however it reads.
-        if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES) {
-            if (fetched && outcome.status == 200) return TRUE;
-            SupportLog(L"manifest: %ls: status %d", url, outcome.status);
+        if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES || outcome.bHtml) {
+            if (fetched && outcome.status == 200 && !outcome.bHtml) return TRUE;
+            SupportLog(L"manifest: %ls: status %d%ls", url, outcome.status,
+                       outcome.bHtml ? L", a web page in its place (a network that wants a login?)" : L"");
             SetInstallFailure(pFailure, ManifestFailure(outcome));
             return FALSE;
         }
@@ -103,7 +106,8 @@ BOOL QueryUpgrade(DWORD osMajorVersion, const CRunSignals& signals, CUpgradeInfo
         if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path)) return FALSE;
         CInstallFailure sigFailure;
         const BOOL fetched = FetchWithRetries(sigRequest, signals, signature, &cbSignature, &sigFailure);
-        if (!fetched && (sigFailure.cause == FAILURE_NETWORK || sigFailure.cause == FAILURE_TLS)) {
+        if (!fetched && (sigFailure.cause == FAILURE_NETWORK || sigFailure.cause == FAILURE_TLS ||
+                         sigFailure.cause == FAILURE_PORTAL)) {
             SetInstallFailure(pFailure, sigFailure.cause);
             return FALSE;
         }
