@@ -24,6 +24,38 @@ HIDDEN = {
     RES.IDC_STATIC_DONE_HINT: [23, 320, 443, 342], RES.IDC_CHK_RUN_CLIENT: [23, 375, 73, 405],
     RES.IDC_BTN_FINISH: [460, 360, 600, 400], RES.IDC_STATIC_PATH_ERROR: [22, 317, 141, 329],
 }
+# The owner-drawn controls' skin frames the options page shows: strip, its
+# frame count, the frame, and where (client coordinates).
+FRAMES = {
+    "caption buttons": [("close.png", 4, 0, 595, 10), ("minimize.png", 4, 0, 568, 10)],
+    "push buttons": [("browse.png", 4, 0, 515, 277), ("install.png", 4, 0, 460, 360)],
+    "option boxes": [("checkbox.png", 7, 0, 23, 340),    # start at logon: clear
+                     ("checkbox.png", 7, 3, 210, 340),   # taskbar: checked
+                     ("checkbox.png", 7, 3, 23, 375)],   # agreement: checked
+}
+
+
+def wrong_pixels(shot, background, png, frames, frame, x0, y0):
+    """Where the window at (x0, y0) does not show frame `frame` of the
+    strip: opaque pixels as drawn, transparent ones the background behind
+    them."""
+    image = harness.read_png(os.path.join(PNG, png))
+    fw = image.width // frames
+    wrong = []
+    for y in range(image.height):
+        for x in range(fw):
+            r, g, b, a = image.at(frame * fw + x, y)
+            if a == 255:
+                expected = (r, g, b)
+            elif a == 0:
+                expected = background.at(x0 + x, y0 + y)[:3]
+            else:
+                continue  # blended over white: the loader's own tests cover it
+            if shot.at(x0 + x, y0 + y)[:3] != expected:
+                wrong.append((x, y))
+    return wrong
+
+
 OWNER_DRAWN = (RES.IDC_BTN_BROWSE, RES.IDC_CHK_AUTORUN, RES.IDC_CHK_TASKBAR, RES.IDC_CHK_AGREE, RES.IDC_BTN_INSTALL,
                RES.IDC_CHK_RUN_CLIENT, RES.IDC_BTN_FINISH, IDC_CAPTION_CLOSE, IDC_CAPTION_MIN)
 
@@ -39,8 +71,10 @@ class SkinWindowTest(unittest.TestCase):
         cls.tree = cls.session.tree()
         cls.children = {c["id"]: c for c in cls.tree["children"]}
         cls.region = cls.session.region()
-        cls.shot = cls.session.shot()
         cls.background = harness.read_png(os.path.join(PNG, "background.png"))
+        # The owner-drawn controls paint a moment after the window shows.
+        cls.shot = cls.session.shot_showing(lambda shot: not any(
+            wrong_pixels(shot, cls.background, *frame) for frames in FRAMES.values() for frame in frames))
 
     @classmethod
     def tearDownClass(cls):
@@ -89,35 +123,17 @@ class SkinWindowTest(unittest.TestCase):
                  if not any(l <= x < r and t <= y < b for l, t, r, b in caption_buttons)]
         self.assertEqual([], wrong[:10], "%d pixels differ from the background image" % len(wrong))
 
-    def assert_shows_frame(self, png, frames, frame, x0, y0):
-        """The window at (x0, y0) shows frame `frame` of the strip: opaque
-        pixels as drawn, transparent ones the background behind them."""
-        image = harness.read_png(os.path.join(PNG, png))
-        fw = image.width // frames
-        wrong = []
-        for y in range(image.height):
-            for x in range(fw):
-                r, g, b, a = image.at(frame * fw + x, y)
-                if a == 255:
-                    expected = (r, g, b)
-                elif a == 0:
-                    expected = self.background.at(x0 + x, y0 + y)[:3]
-                else:
-                    continue  # blended over white: the loader's own tests cover it
-                if self.shot.at(x0 + x, y0 + y)[:3] != expected:
-                    wrong.append((x, y))
-        self.assertEqual([], wrong[:10], "%s frame %d at %d,%d: %d pixels differ" % (png, frame, x0, y0, len(wrong)))
+    def assert_shows_frames(self, frames):
+        for png, count, frame, x0, y0 in frames:
+            wrong = wrong_pixels(self.shot, self.background, png, count, frame, x0, y0)
+            self.assertEqual([], wrong[:10], "%s frame %d at %d,%d: %d pixels differ" % (png, frame, x0, y0,
+                                                                                       len(wrong)))
 
     def test_caption_and_push_buttons_show_their_normal_frame(self):
-        self.assert_shows_frame("close.png", 4, 0, 595, 10)
-        self.assert_shows_frame("minimize.png", 4, 0, 568, 10)
-        self.assert_shows_frame("browse.png", 4, 0, 515, 277)
-        self.assert_shows_frame("install.png", 4, 0, 460, 360)
+        self.assert_shows_frames(FRAMES["caption buttons"] + FRAMES["push buttons"])
 
     def test_option_boxes_show_their_check_states(self):
-        self.assert_shows_frame("checkbox.png", 7, 0, 23, 340)   # start at logon: clear
-        self.assert_shows_frame("checkbox.png", 7, 3, 210, 340)  # taskbar: checked
-        self.assert_shows_frame("checkbox.png", 7, 3, 23, 375)   # agreement: checked
+        self.assert_shows_frames(FRAMES["option boxes"])
 
 
 if __name__ == "__main__":
