@@ -6,7 +6,8 @@
 #include "install/NetPolicy.h"
 
 // Size of the text buffer HttpGetText fills, terminator included.
-const int kHttpTextChars = 512;
+// A manifest naming five URLs needs more than 512.
+const int kHttpTextChars = 2048;
 // The largest body fetched.
 const DWORD kHttpBodyBytes = 4096;
 

@@ -103,13 +103,13 @@ BOOL ReadCount(const char* text, size_t length, BOOL bNumber, ULONGLONG* pCount)
 
 // Reads the members that matter as the parser walks the document: "code"
 // at the top, and in the top-level "result" object "version",
-// "versionCode", "downloadUrl", "size", "sha256", "installedSize" and
-// "expires". A repeated key counts with its last value, a repeated
+// "versionCode", "downloadUrl", "size", "sha256", "installedSize",
+// "expires" and "mirrors". A repeated key counts with its last value, a repeated
 // "result" as a whole. Numbers arrive as their text, so that the rules
 // above apply to what the manifest wrote.
 class CManifestReader {
 public:
-    enum Member { OTHER, CODE, RESULT, VERSION, VERSION_CODE, URL, SIZE, SHA256, INSTALLED_SIZE, EXPIRES };
+    enum Member { OTHER, CODE, RESULT, VERSION, VERSION_CODE, URL, SIZE, SHA256, INSTALLED_SIZE, EXPIRES, MIRRORS };
 
     bool Null() { return Value(nullptr, 0, FALSE); }
     bool Bool(bool) { return Value(nullptr, 0, FALSE); }
@@ -137,12 +137,20 @@ public:
     }
     bool StartArray() {
         if (m_depth == 0) return false;  // the top level must be an object
+        const BOOL bMirrors = m_depth == 2 && m_bInResult && m_pending == MIRRORS;
         Value(nullptr, 0, FALSE);
+        if (bMirrors) {
+            // The list, afresh: a repeated "mirrors" counts with its last.
+            m_bBad[MIRRORS] = FALSE;
+            m_fields.nMirrors = 0;
+            memset(m_fields.szMirrors, 0, sizeof(m_fields.szMirrors));
+            m_bInMirrors = TRUE;
+        }
         ++m_depth;
         return true;
     }
     bool EndArray(rapidjson::SizeType) {
-        --m_depth;
+        if (--m_depth == 2) m_bInMirrors = FALSE;
         return true;
     }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
@@ -154,6 +162,7 @@ public:
             static const struct { const char* name; Member member; } kMembers[] = {
                 {"version", VERSION}, {"versionCode", VERSION_CODE}, {"downloadUrl", URL}, {"size", SIZE},
                 {"sha256", SHA256}, {"installedSize", INSTALLED_SIZE}, {"expires", EXPIRES},
+                {"mirrors", MIRRORS},
             };
             for (const auto& m : kMembers)
                 if (Is(text, length, m.name)) m_pending = m.member;
@@ -199,8 +208,23 @@ private:
             m_fields = CManifestFields();
         } else if (m_depth == 2 && m_bInResult) {
             ResultMember(member, text, length, bNumber);
+        } else if (m_depth == 3 && m_bInMirrors) {
+            Mirror(text, length);
         }
         return true;
+    }
+
+    // One element of "mirrors": a URL as "downloadUrl" is one; anything
+    // else, or one too many, spoils the list.
+    void Mirror(const char* text, size_t length) {
+        char(&url)[2 * URL_CHARS] = m_fields.szMirrors[m_fields.nMirrors < MAX_MIRRORS ? m_fields.nMirrors : 0];
+        if (!m_bString || length == 0 || text[0] == '\0' || length >= sizeof(url) ||
+            m_fields.nMirrors == MAX_MIRRORS) {
+            m_bBad[MIRRORS] = TRUE;
+            return;
+        }
+        memcpy(url, text, length);
+        ++m_fields.nMirrors;
     }
 
     void ResultMember(Member member, const char* text, size_t length, BOOL bNumber) {
@@ -237,6 +261,9 @@ private:
             m_fields.package.bSha256 = TRUE;
             m_bBad[member] = !m_bString || !ParseSha256Hex(text, m_fields.package.sha256);
             break;
+        case MIRRORS:
+            m_bBad[member] = TRUE;  // not an array; StartArray takes one
+            break;
         default:
             break;
         }
@@ -248,7 +275,8 @@ private:
     BOOL m_bCode100 = FALSE;
     BOOL m_bResultObject = FALSE, m_bInResult = FALSE;
     BOOL m_bVersion = FALSE, m_bVersionCode = FALSE, m_bUrl = FALSE;
-    BOOL m_bBad[EXPIRES + 1] = {};  // the member's last value is not well formed
+    BOOL m_bInMirrors = FALSE;
+    BOOL m_bBad[MIRRORS + 1] = {};  // the member's last value is not well formed
     CManifestFields m_fields;
 };
 

@@ -60,6 +60,17 @@ LONGLONG UnixNow() {
     return static_cast<LONGLONG>((ticks - 116444736000000000ULL) / 10000000ULL);
 }
 
+// A manifest's URL as the installer takes it. Converted apart, so that a
+// URL too long for the buffer leaves url untouched. It must name an HTTP
+// server strictly; its fragment is not kept.
+BOOL ConvertUrl(const char* manifestUrl, wchar_t (&url)[URL_CHARS]) {
+    wchar_t text[URL_CHARS];
+    const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, manifestUrl, -1, text, URL_CHARS);
+    if (cch <= 1) return FALSE;  // empty, or would be cut off
+    CUrlParts parts;
+    return SplitUrl(text, &parts) && CopyWhole(url, text, wcscspn(text, L"#"));
+}
+
 }  // namespace
 
 BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info) {
@@ -69,15 +80,11 @@ BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info) {
     CManifestFields fields;
     if (cb <= 0 || !ReadUpgradeManifest(document, strlen(document), &fields)) return FALSE;
 
-    // Converted apart, so that a URL too long for the buffer leaves info
-    // untouched. It must name an HTTP server strictly; its fragment is not
-    // kept.
-    wchar_t text[URL_CHARS];
-    const int cch = ::MultiByteToWideChar(kManifestCodePage, 0, fields.szUrl, -1, text, URL_CHARS);
-    if (cch <= 1) return FALSE;  // empty, or would be cut off
-    CUrlParts parts;
     CUpgradeInfo read;
-    if (!SplitUrl(text, &parts) || !CopyWhole(read.szUrl, text, wcscspn(text, L"#"))) return FALSE;
+    if (!ConvertUrl(fields.szUrl, read.szUrl)) return FALSE;
+    for (int i = 0; i < fields.nMirrors; ++i)
+        if (!ConvertUrl(fields.szMirrors[i], read.szMirrors[i])) return FALSE;
+    read.nMirrors = fields.nMirrors;
     read.package = fields.package;
     read.bInstalledSize = fields.bInstalledSize;
     read.nInstalledSize = fields.nInstalledSize;

@@ -6,9 +6,14 @@
 #include "install/InstallReport.h"
 #include "install/PackageHold.h"
 
+// The most further package URLs a manifest names ("mirrors").
+enum { MAX_MIRRORS = 4 };
+
 // What a manifest document holds, as the JSON parser read it.
 struct CManifestFields {
     char szUrl[2 * URL_CHARS] = {};  // "downloadUrl", code page 936 bytes
+    char szMirrors[MAX_MIRRORS][2 * URL_CHARS] = {};  // "mirrors", in their order
+    int nMirrors = 0;
     CPackageFacts package;           // "size" (bytes) and "sha256" (64 hex digits)
     BOOL bInstalledSize = FALSE;     // "installedSize" (bytes the installation takes)
     ULONGLONG nInstalledSize = 0;
@@ -25,12 +30,18 @@ struct CManifestFields {
 // "version" and a non-empty string "downloadUrl". "size", "sha256",
 // "installedSize" and "expires" in "result" are optional, but when there
 // they must be well formed (a number or a string of digits; 64 hex digits).
+// "mirrors", optional too, is an array of up to MAX_MIRRORS non-empty
+// strings, further URLs of the same package in the order to try them.
 // On TRUE fields holds what was read; otherwise it is untouched.
 BOOL ReadUpgradeManifest(const char* document, size_t length, CManifestFields* fields);
 
 // The manifest as the installer uses it.
 struct CUpgradeInfo {
     wchar_t szUrl[URL_CHARS] = {};
+    // Further URLs of the same package, tried in order when the one before
+    // fails in a way another server can mend.
+    wchar_t szMirrors[MAX_MIRRORS][URL_CHARS] = {};
+    int nMirrors = 0;
     CPackageFacts package;
     BOOL bInstalledSize = FALSE;
     ULONGLONG nInstalledSize = 0;
@@ -39,9 +50,9 @@ struct CUpgradeInfo {
 };
 
 // From the decoded reply text to the upgrade information: the text goes
-// through code page 936 to the checks above, and the URL comes back from it
-// without its fragment. FALSE, with info untouched, when a check fails, the
-// URL does not fit whole, or it is not a strict http:// or https:// URL
+// through code page 936 to the checks above, and each URL comes back from
+// it without its fragment. FALSE, with info untouched, when a check fails, a
+// URL does not fit whole, or one is not a strict http:// or https:// URL
 // (SplitUrl).
 BOOL ExtractUpgradeInfo(const wchar_t* replyText, CUpgradeInfo* info);
 

@@ -27,7 +27,7 @@ TEST_F(FaultHttpGetText, RequestBytesOnTheWire) {
 }
 
 TEST_F(FaultHttpGetText, ReplyShapes) {
-    const std::string ascii511(511, 'a'), ascii512(512, 'a');
+    const std::string fits(kHttpTextChars - 1, 'a'), tooLong(kHttpTextChars, 'a');
     std::string wide500;
     for (int i = 0; i < 500; ++i) wide500 += "\xE5\xAE\x89";  // 1500 bytes: several reads
     struct Case { const char* name; std::string options; std::string body; BOOL ok; std::wstring text; } cases[] = {
@@ -39,8 +39,8 @@ TEST_F(FaultHttpGetText, ReplyShapes) {
         {"body shorter than announced", "length=100", std::string(50, 's'), FALSE, L""},
         {"dropped mid-body", "drop_after=10", std::string(100, 'd'), FALSE, L""},
         {"slow body in small pieces", "throttle=7,0.005", "slowly but completely", TRUE, L"slowly but completely"},
-        {"511 characters", "", ascii511, TRUE, std::wstring(511, L'a')},
-        {"512 characters leave no room for the end", "", ascii512, FALSE, L""},
+        {"as many characters as fit", "", fits, TRUE, std::wstring(kHttpTextChars - 1, L'a')},
+        {"one more leaves no room for the end", "", tooLong, FALSE, L""},
         {"1500 bytes of UTF-8", "", wide500, TRUE, std::wstring(500, L'\x5B89')},
         {"4097 bytes", "", std::string(4097, 'b'), FALSE, L""},
         {"header block over 256 bytes", "pad=400", "padded", TRUE, L"padded"},

@@ -34,3 +34,31 @@ TEST(UpgradeManifest, DownloadUrlThroughCodePage936) {
     EXPECT_FALSE(ExtractUpgradeInfo(L"{\"code\":100}", &info));
     EXPECT_FALSE(ExtractUpgradeInfo(L"", &info));
 }
+
+TEST(UpgradeManifest, MirrorsUnderTheRulesOfTheDownloadUrl) {
+    auto doc = [](const std::wstring& mirrors) {
+        return L"{\"code\":100,\"result\":{\"version\":1,\"versionCode\":1,\"downloadUrl\":\"http://d/p.exe\","
+               L"\"mirrors\":[" + mirrors + L"]}}";
+    };
+    CUpgradeInfo info;
+    ASSERT_TRUE(ExtractUpgradeInfo(doc(L"\"https://m1/p.exe#x\", \"http://m2:8080/p.exe\"").c_str(), &info));
+    EXPECT_STREQ(L"http://d/p.exe", info.szUrl);
+    ASSERT_EQ(2, info.nMirrors);
+    EXPECT_STREQ(L"https://m1/p.exe", info.szMirrors[0]);
+    EXPECT_STREQ(L"http://m2:8080/p.exe", info.szMirrors[1]);
+    // One bad URL refuses the whole manifest: it would send people to
+    // another server than the vendor meant.
+    for (const wchar_t* bad : {L"\"ftp://m/p.exe\"", L"\"http://user:pw@m/p.exe\"", L"\"http://m/a b.exe\""}) {
+        CUpgradeInfo refused;
+        EXPECT_FALSE(ExtractUpgradeInfo(doc(std::wstring(L"\"http://m1/p.exe\",") + bad).c_str(), &refused)) << bad;
+        EXPECT_STREQ(L"", refused.szUrl) << bad;
+    }
+    // Five URLs of 255 characters each fit the reply.
+    const std::wstring longUrl = L"http://d/" + std::wstring(255 - 9, L'a');
+    std::wstring four;
+    for (int i = 0; i < 4; ++i) four += (i ? L",\"" : L"\"") + longUrl + L"\"";
+    CUpgradeInfo full;
+    ASSERT_TRUE(ExtractUpgradeInfo(doc(four).c_str(), &full));
+    EXPECT_EQ(4, full.nMirrors);
+    EXPECT_EQ(longUrl, full.szMirrors[3]);
+}

@@ -146,6 +146,48 @@ TEST(UpgradeManifest, WhatItSaysOfThePackage) {
     EXPECT_EQ(1893456000, fields.nExpires);
 }
 
+TEST(UpgradeManifest, MirrorsAreUpToFourFurtherUrlsInTheirOrder) {
+    auto doc = [](const std::string& members) {
+        return R"({"code":100,"result":{"version":"1","versionCode":1,"downloadUrl":"http://d/p.exe")" + members +
+               "}}";
+    };
+    struct Case { std::string members; int mirrors; } cases[] = {  // -1: the manifest is refused
+        {"", 0},
+        {R"(,"mirrors":[])", 0},
+        {R"(,"mirrors":["http://m1/p.exe"])", 1},
+        {R"(,"mirrors":["http://m1/p.exe","http://m2/p.exe","http://m3/p.exe","http://m4/p.exe"])", 4},
+        {R"(,"mirrors":["http://m1/p.exe","http://m2/p.exe","http://m3/p.exe","http://m4/p.exe","http://m5/p.exe"])",
+         -1},
+        {R"(,"mirrors":"http://m1/p.exe")", -1},
+        {R"(,"mirrors":null)", -1},
+        {R"(,"mirrors":{"url":"http://m1/p.exe"})", -1},
+        {R"(,"mirrors":["http://m1/p.exe",""])", -1},
+        {R"(,"mirrors":["http://m1/p.exe",7])", -1},
+        {R"(,"mirrors":[null])", -1},
+        {R"(,"mirrors":[["http://m1/p.exe"]])", -1},
+        {R"(,"mirrors":[{"url":"http://m1/p.exe"}])", -1},
+        {R"(,"mirrors":[")" + std::string(2 * URL_CHARS, 'a') + R"("])", -1},
+        // A repeated member counts with its last value; one in a nested object not at all.
+        {R"(,"mirrors":[1],"mirrors":["http://m2/p.exe"])", 1},
+        {R"(,"mirrors":["http://m1/p.exe"],"mirrors":[1])", -1},
+        {R"(,"extra":{"mirrors":[1,2,3,4,5,6]})", 0},
+        {R"(,"extra":[["a"],"b"],"mirrors":["http://m1/p.exe"])", 1},
+    };
+    for (const Case& c : cases) {
+        CManifestFields fields;
+        EXPECT_EQ(c.mirrors >= 0, !!ReadUpgradeManifest(doc(c.members).data(), doc(c.members).size(), &fields))
+            << c.members;
+        if (c.mirrors >= 0) {
+            EXPECT_EQ(c.mirrors, fields.nMirrors) << c.members;
+        }
+    }
+    CManifestFields fields;
+    ASSERT_TRUE(ReadUpgradeManifest(doc(cases[3].members).data(), doc(cases[3].members).size(), &fields));
+    EXPECT_STREQ("http://d/p.exe", fields.szUrl);
+    EXPECT_STREQ("http://m1/p.exe", fields.szMirrors[0]);
+    EXPECT_STREQ("http://m4/p.exe", fields.szMirrors[3]);
+}
+
 TEST(UpgradeManifest, ASignedManifestNamesThePackageAndHasNotExpired) {
     CUpgradeInfo info;
     info.package.bSize = info.package.bSha256 = TRUE;
