@@ -1,4 +1,5 @@
 #include "install/Download.h"
+#include "framework/afxcrypt.h"
 #include "framework/afxfile.h"
 #include "install/DiskSpace.h"
 #include "install/FileNames.h"
@@ -28,6 +29,7 @@ struct CDownload {
     const CRunSignals* signals;
     int* pnPercent;
     const CDownloadExtras* extras;
+    BOOL bByHash;                    // the partial file is named by the package's hash, not a server's tag
     wchar_t szETag[kETagChars];      // tag of the partial file ("": the download goes straight to path)
     wchar_t szPartial[PATH_CHARS];   // that file
     DWORD dwLength;                  // the package's length, once a reply named it
@@ -82,22 +84,49 @@ void Count(const CDownload& d, LONGLONG total) {
     ::InterlockedExchange(&d.extras->pCounters->nReceivedKiB, static_cast<LONG>(total / 1024));
 }
 
-// The partial file an earlier run left beside the package: the newest
-// "*.partial" that is not empty. Its name gives the tag it belongs to.
+// The package's SHA-256 as the name of its partial file: 64 hex digits.
+void HashTag(const BYTE* sha256, wchar_t (&tag)[kETagChars]) {
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    for (DWORD i = 0; i < SHA256_BYTES; ++i) {
+        tag[2 * i] = kHex[sha256[i] >> 4];
+        tag[2 * i + 1] = kHex[sha256[i] & 15];
+    }
+    tag[2 * SHA256_BYTES] = L'\0';
+}
+
+// The partial file an earlier run (or attempt at another server) left
+// beside the package: the one named by the package's hash when the
+// download has one; otherwise the newest "*.partial" that is not empty,
+// whose name gives the tag it belongs to. On a start-over each is deleted.
 void FindPartialFile(CDownload& d) {
     wchar_t pattern[PATH_CHARS];
     const size_t folder = FolderLength(d.path);
     if (!folder || !FormatWhole(pattern, L"%.*ls\\*.partial", static_cast<int>(folder), d.path)) return;
+    if (d.bByHash && !d.extras->bStartOver) {
+        wchar_t tag[kETagChars], partial[PATH_CHARS];
+        HashTag(d.extras->pSha256, tag);
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (MakePartialPath(d.path, tag, partial) && ::GetFileAttributesExW(partial, GetFileExInfoStandard, &data) &&
+            !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (data.nFileSizeHigh || data.nFileSizeLow)) {
+            CopyWhole(d.szETag, tag);
+            CopyWhole(d.szPartial, partial);
+        }
+        return;
+    }
     WIN32_FIND_DATAW fd;
     const HANDLE hFind = ::FindFirstFileW(pattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE) return;
     FILETIME newest = {};
     do {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (!fd.nFileSizeHigh && !fd.nFileSizeLow) ||
-            ::CompareFileTime(&fd.ftLastWriteTime, &newest) <= 0)
-            continue;
         wchar_t etag[kETagChars], partial[PATH_CHARS];
-        if (PartialFileTag(fd.cFileName, etag, kETagChars) && MakePartialPath(d.path, etag, partial)) {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !PartialFileTag(fd.cFileName, etag, kETagChars) ||
+            !MakePartialPath(d.path, etag, partial))
+            continue;
+        if (d.extras->bStartOver) {
+            ::DeleteFileW(partial);
+            continue;
+        }
+        if ((fd.nFileSizeHigh || fd.nFileSizeLow) && ::CompareFileTime(&fd.ftLastWriteTime, &newest) > 0) {
             CopyWhole(d.szETag, etag);
             CopyWhole(d.szPartial, partial);
             newest = fd.ftLastWriteTime;
@@ -115,14 +144,15 @@ void PostProgress(CDownload& d, LONGLONG total) {
 
 // A 206 continues the partial file only when it is the rest of the same
 // package from the file's size: the range starts there, the tag is the
-// file's and the length is the package's. Anything else would put foreign
-// bytes into it.
+// file's (or, named by the hash, the length is the manifest's) and the
+// length is the package's. Anything else would put foreign bytes into it.
 BOOL IsRestOfPartial(CHttpRequest& request, CDownload& d, LONGLONG offset) {
     ULONGLONG first = 0, total = 0;
     wchar_t etag[kETagChars];
     if (!request.QueryContentRange(&first, &total) || first != static_cast<ULONGLONG>(offset) ||
-        total > MAXDWORD || (d.dwLength && total != d.dwLength) || !request.QueryStrongETag(etag) ||
-        wcscmp(etag, d.szETag) != 0)
+        total > MAXDWORD || (d.dwLength && total != d.dwLength))
+        return FALSE;
+    if (d.bByHash ? total != d.extras->nExpectedSize : !request.QueryStrongETag(etag) || wcscmp(etag, d.szETag) != 0)
         return FALSE;
     d.dwLength = static_cast<DWORD>(total);
     return TRUE;
@@ -141,7 +171,11 @@ BOOL IsPartialComplete(CHttpRequest& request, LONGLONG offset) {
 BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d) {
     wchar_t etag[kETagChars];
     wchar_t partial[PATH_CHARS] = {};
-    if (!request.QueryStrongETag(etag) || !MakePartialPath(d.path, etag, partial)) etag[0] = partial[0] = L'\0';
+    if (d.bByHash)
+        HashTag(d.extras->pSha256, etag);
+    else if (!request.QueryStrongETag(etag))
+        etag[0] = L'\0';
+    if (!etag[0] || !MakePartialPath(d.path, etag, partial)) etag[0] = partial[0] = L'\0';
     const wchar_t* target = partial[0] ? partial : d.path;
     if (d.file.IsOpenOn(target)) return d.file.Empty();
     d.file.Close();
@@ -161,10 +195,25 @@ NetOutcome WriteFailed(CDownload& d, LONGLONG total) {
     return NET_PERMANENT;
 }
 
+// A body that is no package (a network's login page, a server's error page
+// sent as a success): none of its bytes are kept, and this server has
+// failed; bPage tells a web page.
+NetOutcome NotThePackage(CDownload& d, BOOL bPage) {
+    d.file.Empty();
+    d.file.Close();
+    ::DeleteFileW(d.szPartial[0] ? d.szPartial : d.path);
+    d.szETag[0] = d.szPartial[0] = L'\0';
+    SupportLog(L"download: %ls is not the package (%ls)", d.url, bPage ? L"a web page" : L"no Windows program");
+    return Failed(d, NET_PERMANENT, bPage ? FAILURE_PORTAL : FAILURE_SERVER);
+}
+
 // Copies the reply's body into file from offset, posting each new whole
-// percent. NET_DONE when the whole package arrived; NET_TRANSIENT when the
+// percent. A body from byte 0 must start as a Windows program does ("MZ"):
+// it is looked at before more than its first read is written.
+// NET_DONE when the whole package arrived; NET_TRANSIENT when the
 // connection dropped, timed out or stalled (the bytes stay for another
-// attempt); NET_PERMANENT when a write failed or the stop signal came.
+// attempt); NET_PERMANENT when a write failed, the body is not the package
+// or the stop signal came.
 NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
     CPackageWriter writer(d.file);
     if (!writer.Start()) return Failed(d, NET_PERMANENT, FAILURE_OTHER);
@@ -174,10 +223,20 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
     DWORD now = ::GetTickCount();
     DWORD lastStopCheck = now - kStopCheckMs, stallSince = now, windowSince = now;
     LONGLONG stallMark = total, windowMark = total;
+    char head[2];
+    DWORD nHead = offset > 0 ? 2 : 0;  // a continued body's start was looked at by its first reply
     for (;;) {
         DWORD read = 0;
         const DWORD before = ::GetTickCount();
         const BOOL ok = request.Read(writer.Buffer(), PACKAGE_CHUNK_BYTES, &read, bWhatHasArrived);
+        if (nHead < 2 && read) {
+            const BYTE* bytes = writer.Buffer();
+            for (DWORD i = 0; nHead < 2 && i < read; ++i) head[nHead++] = static_cast<char>(bytes[i]);
+            if (head[0] != 'M' || (nHead == 2 && head[1] != 'Z')) {
+                writer.Finish();
+                return NotThePackage(d, IsHtmlBody(bytes, read));
+            }
+        }
         if (read && !writer.Submit(read, !bWhatHasArrived)) return WriteFailed(d, total);  // a full disk stays full
         total += read;
         d.received = total - d.offset;
@@ -217,6 +276,8 @@ NetOutcome CopyBody(CHttpRequest& request, CDownload& d, LONGLONG offset) {
 // One request and its body. With a partial file the request asks for the
 // rest of it, on the condition that the package is still the one of its
 // tag (If-Range); a server whose package changed sends the whole new one.
+// A partial file named by the hash is asked for without the condition: the
+// hash decides at the end.
 NetOutcome Attempt(CDownload& d) {
     d.bAsked = FALSE;
     d.status = 0;
@@ -229,7 +290,9 @@ NetOutcome Attempt(CDownload& d) {
     d.offset = offset;
     if (!HasRoom(d, d.dwLength ? d.dwLength : d.extras->nExpectedSize, offset)) return NET_PERMANENT;
     wchar_t range[COMMAND_CHARS];
-    if (offset > 0 && !FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset, d.szETag))
+    if (offset > 0 && !(d.bByHash ? FormatWhole(range, L"Range: bytes=%lld-\r\n", offset)
+                                  : FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset,
+                                                d.szETag)))
         return Failed(d, NET_PERMANENT, FAILURE_OTHER);
     d.bAsked = TRUE;
     if (!request.Send(offset > 0 ? range : nullptr)) return SendFailed(d, request);
@@ -247,6 +310,11 @@ NetOutcome Attempt(CDownload& d) {
     d.dwRetryAfter = request.QueryRetryAfter();
     if (status == 0) return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);  // closed without a reply
     if (IsTransientStatus(status)) return Failed(d, NET_TRANSIENT, FAILURE_SERVER);
+    if ((status == 200 || status == 206) && request.IsHtmlReply()) {
+        // A network's login page in the package's place: not a byte of it is written.
+        SupportLog(L"download: %ls answers with a web page", d.url);
+        return Failed(d, NET_PERMANENT, FAILURE_PORTAL);
+    }
 
     if (status == 206 && offset > 0) {
         if (!HasRoom(d, d.dwLength, offset)) return NET_PERMANENT;
@@ -255,6 +323,10 @@ NetOutcome Attempt(CDownload& d) {
         DWORD length = 0;
         if (!request.QueryContentLength(&length) || length == 0)  // no package
             return Failed(d, NET_PERMANENT, FAILURE_SERVER);
+        if (d.bByHash && length != d.extras->nExpectedSize) {
+            SupportLog(L"download: %ls has %lu bytes, the package %llu", d.url, length, d.extras->nExpectedSize);
+            return Failed(d, NET_PERMANENT, FAILURE_VERIFY);
+        }
         d.dwLength = length;
         offset = d.offset = 0;
         if (!HasRoom(d, length, 0)) return NET_PERMANENT;
@@ -269,6 +341,13 @@ NetOutcome Attempt(CDownload& d) {
     return copied;
 }
 
+// What is left of the extras' budget, in milliseconds; MAXDWORD without one.
+DWORD BudgetLeftMs(const CDownloadExtras& extras) {
+    if (!extras.dwBudgetMs) return MAXDWORD;
+    const DWORD spent = ::GetTickCount() - extras.dwBudgetStartTick;
+    return spent < extras.dwBudgetMs ? extras.dwBudgetMs - spent : 0;
+}
+
 const wchar_t* OutcomeText(NetOutcome outcome) {
     return outcome == NET_DONE ? L"done" : outcome == NET_TRANSIENT ? L"transient fault" : L"failed";
 }
@@ -277,7 +356,8 @@ const wchar_t* OutcomeText(NetOutcome outcome) {
 
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras) {
-    CDownload d = {url, path, &signals, pnPercent, &extras, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
+    const BOOL bByHash = extras.pSha256 && extras.nExpectedSize;
+    CDownload d = {url, path, &signals, pnPercent, &extras, bByHash, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
     FindPartialFile(d);
     // An earlier run's bytes are held from here on, as new ones would be.
     if (d.szPartial[0] && !d.file.OpenExisting(d.szPartial)) d.szETag[0] = d.szPartial[0] = L'\0';
@@ -302,13 +382,19 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals&
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
             return FALSE;
         }
-        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || signals.IsStopping()) {
+        const DWORD budgetLeft = BudgetLeftMs(extras);
+        if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || signals.IsStopping() || !budgetLeft) {
             if (extras.pFailure) *extras.pFailure = d.failure;
             return FALSE;
         }
         signals.Report(INSTALL_NOTIFY_RETRYING);
         d.bRetrying = TRUE;
-        if (!signals.Wait(RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter()))) {
+        const DWORD delay = RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter());
+        if (!signals.Wait(delay < budgetLeft ? delay : budgetLeft) || !BudgetLeftMs(extras)) {
+            if (!BudgetLeftMs(extras) && !signals.IsStopping()) {
+                if (extras.pFailure) *extras.pFailure = d.failure;  // the budget ran out while waiting
+                return FALSE;
+            }
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
             return FALSE;
         }

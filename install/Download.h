@@ -26,6 +26,20 @@
 // and the installation folder, so that the disks are checked for room
 // before a byte is downloaded (with the size from the first reply when the
 // manifest names none); and where to say why it failed.
+//
+// With the package's SHA-256 (and its size) the partial file is named by
+// the hash instead of a server's tag: any server's bytes of that package
+// continue it (Range without If-Range; a 206's total and a 200's length
+// must be the size), as the hash decides in the end. bStartOver: an
+// earlier partial file is not continued but deleted (another server of a
+// package without a hash). A budget (dwBudgetMs from dwBudgetStartTick; 0:
+// none) stops further attempts and waits once spent; an attempt under way
+// goes on while bytes flow.
+//
+// A reply that is a web page (text/html), or whose first bytes are not a
+// Windows program's ("MZ") where the body starts at byte 0, is given up at
+// once without keeping its bytes: FAILURE_PORTAL for a web page, otherwise
+// FAILURE_SERVER.
 struct CDownloadCounters {
     volatile LONG nReceivedKiB = 0;  // of the package, partial file included
     volatile LONG nTotalKiB = 0;     // 0 until a reply named the length
@@ -36,6 +50,10 @@ struct CDownloadExtras {
     ULONGLONG nInstalledSize = 0;
     const wchar_t* pszInstallFolder = nullptr;
     CInstallFailure* pFailure = nullptr;
+    const BYTE* pSha256 = nullptr;  // SHA256_BYTES; only with nExpectedSize
+    BOOL bStartOver = FALSE;
+    DWORD dwBudgetStartTick = 0;
+    DWORD dwBudgetMs = 0;
 };
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras = CDownloadExtras());

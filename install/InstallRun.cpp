@@ -1,6 +1,7 @@
 #include "install/InstallRun.h"
 #include "framework/afxfile.h"
 #include "install/InstalledPath.h"
+#include "install/NetPolicy.h"
 #include "install/PostInstall.h"
 #include "install/ProductNames.h"
 #include "install/SilentSetup.h"
@@ -101,6 +102,31 @@ BOOL CInstallRun::QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]) {
     return CopyWhole(url, m_upgrade.szUrl);
 }
 
+namespace {
+
+// Failures another server may not meet: no connection, an error or a
+// refusal, no safe connection, a web page or other bytes in the package's
+// place. A full disk, a proxy's login, a stop and the installer's own
+// faults would meet every server alike.
+BOOL IsMirrorWorthy(InstallFailure cause) {
+    return cause == FAILURE_NETWORK || cause == FAILURE_SERVER || cause == FAILURE_TLS ||
+           cause == FAILURE_PORTAL || cause == FAILURE_VERIFY;
+}
+
+// Why a URL was left, for the support log.
+const wchar_t* CauseText(InstallFailure cause) {
+    switch (cause) {
+    case FAILURE_NETWORK: return L"no connection, or it dropped or stalled";
+    case FAILURE_SERVER: return L"an error, or not the package";
+    case FAILURE_TLS: return L"no safe connection";
+    case FAILURE_PORTAL: return L"a web page in the package's place";
+    case FAILURE_VERIFY: return L"other bytes than the manifest's";
+    default: return L"another fault";
+    }
+}
+
+}  // namespace
+
 BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
     // A package whose setup was refused or failed is still held and checked:
     // Retry runs it again without a download.
@@ -111,6 +137,35 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
     extras.nInstalledSize = m_upgrade.bInstalledSize ? m_upgrade.nInstalledSize : 0;
     extras.pszInstallFolder = m_szInstallDir;
     extras.pFailure = &m_failure;
+    extras.pSha256 = m_upgrade.package.bSha256 ? m_upgrade.package.sha256 : nullptr;
+    extras.dwBudgetStartTick = ::GetTickCount();
+    extras.dwBudgetMs = GetNetTimings().dwAllUrlsMs;
+    // The manifest's URL first, then its mirrors in their order, each while
+    // the one before failed in a way another server may mend.
+    for (int i = 0; i <= m_upgrade.nMirrors; ++i) {
+        const wchar_t* pszUrl = i == 0 ? url : m_upgrade.szMirrors[i - 1];
+        if (i > 0) {
+            if (!IsMirrorWorthy(m_failure.cause) || m_signals.IsStopping()) return FALSE;
+            SupportLog(L"download: %ls left (%ls)", i == 1 ? url : m_upgrade.szMirrors[i - 2],
+                       CauseText(m_failure.cause));
+            if (::GetTickCount() - extras.dwBudgetStartTick >= extras.dwBudgetMs) {
+                SupportLog(L"download: no time left for the further URLs");
+                return FALSE;
+            }
+            SupportLog(L"download: next %ls", pszUrl);
+            // Without a hash another server's bytes cannot be told from a
+            // partial file's: from byte 0.
+            extras.bStartOver = !extras.pSha256;
+        }
+        if (DownloadAndHold(pszUrl, path, extras)) {
+            SupportLog(L"download: served by %ls", pszUrl);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+BOOL CInstallRun::DownloadAndHold(const wchar_t* url, const wchar_t* path, const CDownloadExtras& extras) {
     // From the end of its download until its setup ends the package is held
     // under a name of its own, never let go of, and hashed; it runs only when
     // it is the one the manifest named.

@@ -73,8 +73,10 @@ public:
     BOOL EnterFinishing() { return m_worker.EnterFinishing(); }
     // The package URL from the query, once it has ended.
     BOOL QueryUpgradeInfo(wchar_t (&url)[URL_CHARS]);
-    // Downloads url for path and holds the package; a package already held
-    // (its setup was refused or failed) is taken again for Retry.
+    // Downloads url (or, when it fails in a way another server may mend,
+    // the manifest's mirrors in turn) for path and holds the package; a
+    // package already held (its setup was refused or failed) is taken again
+    // for Retry.
     BOOL DownloadFile(const wchar_t* url, const wchar_t* path);
     BOOL RunSetup();
     BOOL ApplyTaskbarOption();
@@ -87,6 +89,8 @@ public:
     CInstallFailure m_failure;
 
 private:
+    // One URL's download, held and checked against the manifest.
+    BOOL DownloadAndHold(const wchar_t* url, const wchar_t* path, const CDownloadExtras& extras);
     static DWORD WINAPI QueryThread(LPVOID pParam);
     static DWORD WINAPI WorkerThread(LPVOID pParam);
 

@@ -20,7 +20,8 @@ DWORD TimeScalePercent() {
 
 CNetTimings GetNetTimings() {
     const DWORD p = TimeScalePercent();
-    return {Scaled(15000, p), Scaled(30000, p), Scaled(30000, p), Scaled(30000, p), Scaled(1000, p), Scaled(60000, p)};
+    return {Scaled(15000, p), Scaled(30000, p), Scaled(30000, p), Scaled(30000, p), Scaled(1000, p), Scaled(60000, p),
+            Scaled(300000, p)};
 }
 
 DWORD RetryJitter() {

@@ -11,6 +11,8 @@ struct CNetTimings {
     DWORD dwStallMs;         // an attempt whose body moved less than kStallBytes in this long is given up
     DWORD dwFirstRetryMs;    // the first wait before another attempt; each further one doubles it
     DWORD dwRetryAfterCapMs; // the longest wait a server's Retry-After can ask for
+    DWORD dwAllUrlsMs;       // after this long failing over the package's URLs, none is tried further;
+                             // with the attempt under way the failure shows within 6 minutes
 };
 
 // The figures the installer works with. A test build may shorten them all

@@ -152,7 +152,7 @@ class InstallerTest(harness.TestCase):
         proc = self.start(s)
         s.click(RES.IDC_BTN_INSTALL)
         self.expect_failure_box(s, proc, "E-SRV")
-        partial = s.staging(ETAG + ".partial")
+        partial = s.staging(vendor.partial_name(package))
         with open(partial, "rb") as f:
             kept = f.read()
         self.assertGreater(len(kept), 0)
@@ -163,7 +163,7 @@ class InstallerTest(harness.TestCase):
         s.click(RES.IDC_BTN_INSTALL)
         self.expect_visible(s, RES.IDC_BTN_FINISH, "the resumed run completes", timeout_ms=30000)
         ranges = [h.decode("latin-1") for h in server.requests() if b"Range:" in h]
-        self.assertTrue(any('Range: bytes=%d-\r\nIf-Range: "%s"' % (len(kept), ETAG) in h for h in ranges), ranges)
+        self.assertTrue(any(vendor.resumes_by_hash(h, len(kept)) for h in ranges), ranges)
         self.assertIn("done 0", harness.read_text(s.c_drive("velmora-standin.log")), "the resumed package runs")
         s.click(RES.IDC_BTN_FINISH)
         self.assert_ended(proc)
@@ -282,7 +282,7 @@ class InstallerTest(harness.TestCase):
             self.assertTrue(s.controls()[RES.IDC_EDIT_INSTALL_DIR]["visible"], "still on the options page")
         s.click(RES.IDC_BTN_INSTALL)
         self.expect_visible(s, RES.IDC_PROGRESS)
-        partial = s.staging(ETAG + ".partial")
+        partial = s.staging(vendor.partial_name(package))
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
         s.click("603,17")  # the caption close button
         t0 = time.monotonic()

@@ -64,7 +64,7 @@ class OneWindowTest(harness.TestCase):
         first = self.start(s)
         s.click(RES.IDC_BTN_INSTALL)
         self.expect_visible(s, RES.IDC_PROGRESS)
-        partial = s.staging(ETAG + ".partial")
+        partial = s.staging(vendor.partial_name(vendor.package_bytes()))
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
 
         self.start_again(s)
@@ -83,7 +83,7 @@ class OneWindowTest(harness.TestCase):
         s = self.session()
         first = self.start(s)
         s.click(RES.IDC_BTN_INSTALL)
-        partial = s.staging(ETAG + ".partial")
+        partial = s.staging(vendor.partial_name(vendor.package_bytes()))
         self.assertTrue(self.wait_for(lambda: os.path.exists(partial) and os.path.getsize(partial) > 0))
         s.probe("close", harness.WINDOW_TITLE)
         self.assertTrue(s.wait_gone())

@@ -255,7 +255,7 @@ class TrustTest(harness.TestCase):
         # the setup runs from, which is hashed through the handle that holds
         # it and run by its name.
         cases = (("straight download", every_file, fake, None, {}),
-                 ("partial file resumed after a drop", every_file, fake[:cut], ETAG + ".partial",
+                 ("partial file resumed after a drop", every_file, fake[:cut], vendor.partial_name(genuine),
                   {"VELMORA_TIME_SCALE": "100"}),
                  ("the file the setup runs from", ("velmora-*.exe",), fake, None, {}))
         for name, patterns, swapped_in, held, env in cases:
@@ -376,7 +376,8 @@ class TrustTest(harness.TestCase):
                 # A marker, and files named like the ones the installer
                 # deletes from its staging folder.
                 for file_name, data in (("keep.txt", b"victim's file"), ("velmora-0123456789abcdef.exe", b"MZ"),
-                                        (ETAG + ".partial", b"partial")):
+                                        (ETAG + ".partial", b"partial"),
+                                        (vendor.partial_name(vendor.package_bytes()), b"partial")):
                     with open(os.path.join(victim, file_name), "wb") as f:
                         f.write(data)
                 before = snapshot(victim)

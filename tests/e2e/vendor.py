@@ -65,6 +65,19 @@ def serve_manifest(server, document, signature=True, **options):
         server.script(MANIFEST_PATH + ".sig", body=sign(document) if signature is True else signature)
 
 
+def partial_name(package):
+    """The partial file of a download whose manifest gives the package's
+    SHA-256: named by the hash (any server's bytes of it continue the file);
+    without a hash it is named by the server's entity tag."""
+    return hashlib.sha256(package).hexdigest() + ".partial"
+
+
+def resumes_by_hash(head, offset):
+    """The request head asks for the rest of a partial file named by the
+    hash: a Range from offset, and no If-Range (the hash decides)."""
+    return ("\r\nRange: bytes=%d-\r\n" % offset) in head and "If-Range" not in head
+
+
 def package_bytes():
     with open(STANDIN_SETUP, "rb") as f:
         return f.read()

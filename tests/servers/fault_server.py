@@ -289,7 +289,9 @@ class FaultServer:
         body = r.body
         status = r.status
         extra = []
-        offset = parse_range(request_headers.get("range")) if r.ranges else None
+        # As real servers do, only a success is served in ranges: an error
+        # or a redirect stays what it is.
+        offset = parse_range(request_headers.get("range")) if r.ranges and r.status == 200 else None
         if_range = request_headers.get("if-range")
         if offset is not None and if_range is not None and if_range != r.etag_value():
             offset = None  # the representation changed: the whole of it

@@ -48,7 +48,7 @@ def start_nginx(build, env):
     shutil.rmtree(work, ignore_errors=True)
     root = os.path.join(work, "root")
     os.makedirs(os.path.join(root, "noetag"))
-    package = os.urandom(PACKAGE_SIZE)
+    package = b"MZ" + os.urandom(PACKAGE_SIZE - 2)  # as a Windows program starts
     for name in ("velmora.exe", os.path.join("noetag", "velmora.exe")):
         with open(os.path.join(root, name), "wb") as f:
             f.write(package)

@@ -104,6 +104,8 @@ std::string PackageBytes(size_t size, unsigned seed) {
     std::mt19937 gen(seed);
     std::string out(size, '\0');
     for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>(gen() >> 24);
+    // A package starts as a Windows program does: the download looks.
+    if (size >= 2) out.replace(0, 2, "MZ");
     return out;
 }
 

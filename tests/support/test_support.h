@@ -33,7 +33,8 @@ void RemoveTree(const std::wstring& folder);
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 std::wstring ShellFolder(int csidl);
 std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key);
-// Reproducible bytes without a short period, so that an offset error shows.
+// Reproducible bytes without a short period, so that an offset error shows;
+// the first two are "MZ", as a Windows program's.
 std::string PackageBytes(size_t size, unsigned seed);
 
 // A fresh folder under the temporary folder with an empty "dl" folder in
