@@ -21,7 +21,7 @@ DWORD TimeScalePercent() {
 CNetTimings GetNetTimings() {
     const DWORD p = TimeScalePercent();
     return {Scaled(15000, p), Scaled(30000, p), Scaled(30000, p), Scaled(30000, p), Scaled(1000, p), Scaled(60000, p),
-            Scaled(300000, p)};
+            Scaled(270000, p)};
 }
 
 DWORD RetryJitter() {

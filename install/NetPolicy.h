@@ -12,7 +12,7 @@ struct CNetTimings {
     DWORD dwFirstRetryMs;    // the first wait before another attempt; each further one doubles it
     DWORD dwRetryAfterCapMs; // the longest wait a server's Retry-After can ask for
     DWORD dwAllUrlsMs;       // after this long failing over the package's URLs, none is tried further;
-                             // with the attempt under way the failure shows within 6 minutes
+                             // with the attempt under way (its time-outs) the failure shows within 6 minutes
 };
 
 // The figures the installer works with. A test build may shorten them all

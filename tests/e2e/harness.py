@@ -587,9 +587,9 @@ class TestCase(unittest.TestCase):
         self.assertIn("VelmoraInstaller.log", text)
         return text
 
-    def expect_failure_box(self, s, proc, code):
+    def expect_failure_box(self, s, proc, code, timeout_ms=30000):
         """The install-failed box names code; Cancel ends the program."""
-        text = self.failure_box(s, code)
+        text = self.failure_box(s, code, timeout_ms)
         s.click(IDCANCEL, title=FAILED_TITLE)
         self.assert_ended(proc)
         return text
