@@ -176,6 +176,8 @@ void CInstallerDlg::OnInstallFailed(InstallFailure cause, DWORD detail) {
     const BOOL bEnded = m_run.EndWorker(INSTALL_STOP_GRACE_MS);
     if (bEnded && MessageBox(szText, L"安装失败", MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) {
         SupportLog(L"install: retry");
+        // A proxy login cancelled or refused may be given now.
+        m_run.Signals().ProxyLogin().Renew();
         // A manifest query that found nothing is asked again; the partial
         // file and a package kept for its setup stay.
         if (m_run.HasQueryFailed()) m_run.StartQuery();

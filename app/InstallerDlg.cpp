@@ -1,4 +1,5 @@
 #include "app/InstallerDlg.h"
+#include "app/ProxyPrompt.h"
 #include "app/SingleInstance.h"
 #include "install/StagingFolder.h"
 #include <cstdlib>
@@ -18,6 +19,7 @@ BEGIN_MESSAGE_MAP(CInstallerDlg, CDlgEx)
     ON_MESSAGE(WM_INSTALL_NOTIFY, OnInstallNotify)
     ON_EN_CHANGE(IDC_EDIT_INSTALL_DIR, OnEnChangeInstallDir)
     ON_MESSAGE(WM_INSTALLER_SHOWN, OnShown)
+    ON_MESSAGE(WM_PROXY_PROMPT, OnProxyPrompt)
     ON_MESSAGE(WM_DESTROY, OnDestroyWindow)
 END_MESSAGE_MAP()
 
@@ -263,7 +265,9 @@ LRESULT CInstallerDlg::OnShown(WPARAM, LPARAM) {
     // only now because loading the network DLLs beside the dialog's own
     // start slows that down. The worker takes the result once Install is
     // pressed, which cannot come before this message: when the query
-    // fails, the download fails with it.
+    // fails, the download fails with it. A proxy's login prompt may come
+    // from now on, over this window.
+    m_run.Signals().ProxyLogin().SetPrompt(this);
     m_run.StartQuery();
     // Download folder: %ProgramData%\CorvaneVelmora\, made one that only
     // administrators can write (checked again by Install).
@@ -290,9 +294,23 @@ void CInstallerDlg::SkinLaterPagesAtDpi() {
 
 void CInstallerDlg::OnInstallReport(WPARAM code, LPARAM lParam) { PostMessage(WM_INSTALL_NOTIFY, code, lParam); }
 
+BOOL CInstallerDlg::OnProxyPromptWanted() { return PostMessage(WM_PROXY_PROMPT); }
+
+LRESULT CInstallerDlg::OnProxyPrompt(WPARAM, LPARAM) {
+    // Shown here, on the window's thread: the prompt is modal over the
+    // window. The request that asked waits meanwhile, and keeps its handle
+    // open until the answer.
+    CProxyLogin& login = m_run.Signals().ProxyLogin();
+    HINTERNET hRequest = nullptr;
+    if (login.TakePrompt(&hRequest)) login.AnswerPrompt(ShowProxyLoginPrompt(m_hWnd, hRequest));
+    return 0;
+}
+
 LRESULT CInstallerDlg::OnDestroyWindow(WPARAM, LPARAM) {
     // The run's threads may still work; from here on they report nothing,
-    // so that nothing is posted to a window that is gone.
+    // so that nothing is posted to a window that is gone, and no prompt is
+    // asked of it.
+    m_run.Signals().ProxyLogin().SetPrompt(nullptr);
     m_run.Stop();
     CSingleInstance::UnmarkWindow(m_hWnd);
     return Default();

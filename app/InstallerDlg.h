@@ -19,8 +19,11 @@
 #define WM_INSTALL_NOTIFY (WM_USER + 1)
 // Posted by OnInitDialog to itself: the work that can wait until the window shows.
 #define WM_INSTALLER_SHOWN (WM_USER + 2)
+// Posted by OnProxyPromptWanted: a request of the run waits for the proxy
+// login prompt (install/ProxyLogin.h).
+#define WM_PROXY_PROMPT (WM_USER + 3)
 
-class CInstallerDlg : public CDlgEx, private IInstallSink {
+class CInstallerDlg : public CDlgEx, private IInstallSink, private IProxyPrompt {
 public:
     // Shows run, whose proposed folder it offers; takes its first page's
     // images from preload, which it starts.
@@ -30,6 +33,8 @@ private:
     // On the run's threads: posted to the window, which handles it in
     // OnInstallNotify. The run stops reporting before the window goes.
     void OnInstallReport(WPARAM code, LPARAM lParam) override;
+    // On the run's threads too: posted, shown by OnProxyPrompt.
+    BOOL OnProxyPromptWanted() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -51,6 +56,7 @@ protected:
     void OnStnClickedLicense();
     LRESULT OnInstallNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnShown(WPARAM, LPARAM);
+    LRESULT OnProxyPrompt(WPARAM, LPARAM);
     LRESULT OnDestroyWindow(WPARAM, LPARAM);
     void OnEnChangeInstallDir();
     DECLARE_MESSAGE_MAP()

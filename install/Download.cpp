@@ -59,7 +59,7 @@ NetOutcome SendFailed(CDownload& d, const CHttpRequest& request) {
     case HTTP_FAULT_SERVER:
         return Failed(d, NET_PERMANENT, FAILURE_SERVER);
     case HTTP_FAULT_PROXY_AUTH:
-        return Failed(d, NET_PERMANENT, FAILURE_NETWORK);
+        return Failed(d, NET_PERMANENT, FAILURE_PROXY);
     default:
         return Failed(d, NET_TRANSIENT, FAILURE_NETWORK);
     }

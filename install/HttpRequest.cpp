@@ -3,6 +3,7 @@
 #include "install/DecimalText.h"
 #include "install/NetPolicy.h"
 #include "install/ProductNames.h"
+#include "install/RunSignals.h"
 #include "install/SupportLog.h"
 #include <cwchar>
 
@@ -18,7 +19,10 @@ namespace {
 // cache on the way (a proxy's) asked to check with the origin; redirects
 // followed here, by the same rules on every system (Windows' WinInet
 // refuses HTTP to HTTPS on its own, Wine's follows all but 308); no
-// dialog of WinInet's, whatever the certificate.
+// dialog of WinInet's, whatever the certificate. Without
+// INTERNET_FLAG_NO_AUTH WinInet answers a proxy's NTLM or Negotiate
+// challenge itself, with the logged-on user's credentials: only a 407 it
+// could not answer reaches the prompt.
 const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                             INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
                             INTERNET_FLAG_NO_UI;
@@ -32,7 +36,7 @@ const wchar_t kRevalidateHeaders[] = L"Cache-Control: no-cache\r\nPragma: no-cac
 #define VELMORA_WININET_PROCS(X)                                                                          \
     X(InternetOpenW) X(InternetConnectW) X(InternetSetOptionW) X(InternetCloseHandle) X(HttpOpenRequestW) \
     X(HttpAddRequestHeadersW) X(HttpSendRequestW) X(HttpQueryInfoW) X(InternetQueryDataAvailable)         \
-    X(InternetReadFile)
+    X(InternetReadFile) X(InternetQueryOptionW)
 
 struct CWinInetApi {
     VELMORA_WININET_PROCS(AFX_DLL_PROC_MEMBER)
@@ -114,6 +118,7 @@ BOOL CHttpRequest::SendOnce(const wchar_t* headerLines) {
     m_hRequest = WinInet()->HttpOpenRequestW(m_hConnect, L"GET", m_parts.szObject, L"HTTP/1.1", nullptr, nullptr,
                                              flags, 0);
     if (!m_hRequest) return Fail(HTTP_FAULT_NETWORK);
+    ApplyProxyLogin();
     const DWORD add = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
     if ((headerLines && !WinInet()->HttpAddRequestHeadersW(m_hRequest, headerLines,
                                                           static_cast<DWORD>(wcslen(headerLines)), add)) ||
@@ -127,15 +132,54 @@ BOOL CHttpRequest::SendOnce(const wchar_t* headerLines) {
     return Fail(HTTP_FAULT_TLS);
 }
 
+void CHttpRequest::ApplyProxyLogin() {
+    m_dwLoginSent = 0;
+    if (!m_pSignals) return;
+    CProxyLoginText login;
+    m_dwLoginSent = m_pSignals->ProxyLogin().CopyLogin(&login);
+    if (m_dwLoginSent) {
+        WinInet()->InternetSetOptionW(m_hRequest, INTERNET_OPTION_PROXY_USERNAME, login.szUser,
+                                      static_cast<DWORD>(wcslen(login.szUser) + 1));
+        WinInet()->InternetSetOptionW(m_hRequest, INTERNET_OPTION_PROXY_PASSWORD, login.szPassword,
+                                      static_cast<DWORD>(wcslen(login.szPassword) + 1));
+    }
+    ::SecureZeroMemory(&login, sizeof(login));
+}
+
+BOOL CHttpRequest::LogInToProxy() {
+    if (!m_pSignals) return FALSE;  // only a run's request can ask the person
+    CProxyLogin& login = m_pSignals->ProxyLogin();
+    const ProxyLoginStep step = login.Next(m_dwLoginSent, m_pSignals->StopEvent());
+    if (step != PROXY_LOGIN_PROMPT) return step == PROXY_LOGIN_SEND;
+    ProxyPromptAnswer answer = login.Prompt(m_hRequest, m_pSignals->StopEvent());
+    // What the person typed is WinInet's now, in this request: read back to
+    // go with every later request of the run.
+    CProxyLoginText given = {};
+    DWORD cbUser = sizeof(given.szUser) - sizeof(wchar_t), cbPassword = cbUser;
+    if (answer == PROXY_PROMPT_GIVEN &&
+        (!WinInet()->InternetQueryOptionW(m_hRequest, INTERNET_OPTION_PROXY_USERNAME, given.szUser, &cbUser) ||
+         !WinInet()->InternetQueryOptionW(m_hRequest, INTERNET_OPTION_PROXY_PASSWORD, given.szPassword, &cbPassword))) {
+        SupportLog(L"proxy: login unreadable (%lu)", ::GetLastError());
+        answer = PROXY_PROMPT_CANCELLED;
+    }
+    login.EndPrompt(answer, given);
+    ::SecureZeroMemory(&given, sizeof(given));
+    return answer == PROXY_PROMPT_GIVEN;
+}
+
+BOOL CHttpRequest::SendLoggedIn(const wchar_t* headerLines) {
+    while (SendOnce(headerLines)) {
+        if (QueryStatus() != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE;
+        if (!LogInToProxy()) return Fail(HTTP_FAULT_PROXY_AUTH);
+    }
+    return FALSE;
+}
+
 BOOL CHttpRequest::Send(const wchar_t* headerLines) {
     m_fault = HTTP_FAULT_NONE;
     for (int hop = 0;; ++hop) {
-        if (!SendOnce(headerLines)) return FALSE;
+        if (!SendLoggedIn(headerLines)) return FALSE;
         const int status = QueryStatus();
-        if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
-            SupportLog(L"proxy: it asks for a password (407); the installer has none to give");
-            return Fail(HTTP_FAULT_PROXY_AUTH);
-        }
         if (!IsRedirectStatus(status)) return TRUE;
         wchar_t location[kUrlChars] = {}, next[kUrlChars];
         DWORD cb = sizeof(location) - sizeof(wchar_t);

@@ -91,7 +91,7 @@ BOOL IsHtmlBody(const BYTE* body, DWORD cb);
 enum HttpFault {
     HTTP_FAULT_NONE,
     HTTP_FAULT_NETWORK,     // no connection, a drop, a time-out
-    HTTP_FAULT_PROXY_AUTH,  // a proxy on the way wants a password (407), which the installer has not
+    HTTP_FAULT_PROXY_AUTH,  // a proxy on the way wants a login (407) and got none (ProxyLogin.h)
     HTTP_FAULT_TLS,         // no safe connection (IsTlsError), or a redirect from HTTPS to plain HTTP
     HTTP_FAULT_SERVER,      // a URL the installer does not take, or redirects it does not follow
 };
@@ -111,14 +111,16 @@ public:
     // Scheme check, strict URL split (SplitUrl), session and connection.
     // FALSE when the URL is not one the installer takes (HTTP_FAULT_SERVER),
     // or WinInet cannot start (HTTP_FAULT_NETWORK). pSignals (may be null):
-    // the run's, whose sink is asked for a proxy's login.
+    // the run's, whose proxy login the requests send and a 407 asks for.
     BOOL Open(const wchar_t* url, const CRunSignals* pSignals = nullptr);
     // Sends the GET, with more header lines ("Name: value\r\n...") when
     // given, on the connection of the earlier ones, and follows redirects
     // (up to kMaxRedirects, each hop sent the same lines, never from HTTPS
-    // to HTTP, each logged): the reply is the last one. FALSE, with Fault()
+    // to HTTP, each logged): the reply is the last one. A proxy's 407 is
+    // answered with the run's login, asked for once. FALSE, with Fault()
     // telling why, when no reply header came back (refused, dropped, timed
-    // out, no safe connection) or a redirect was not followed.
+    // out, no safe connection), the proxy got no login, or a redirect was
+    // not followed.
     BOOL Send(const wchar_t* headerLines = nullptr);
     HttpFault Fault() const { return m_fault; }
     // The URL the reply came from, after the redirects.
@@ -152,6 +154,15 @@ private:
     BOOL Connect(const CUrlParts& parts);
     // One GET on the connection: its reply's header has come.
     BOOL SendOnce(const wchar_t* headerLines);
+    // SendOnce, sent again with the run's proxy login while the proxy asks
+    // for one and gets it.
+    BOOL SendLoggedIn(const wchar_t* headerLines);
+    // The run's login, when one is kept, set on the request; m_dwLoginSent
+    // says which.
+    void ApplyProxyLogin();
+    // After a 407: TRUE when the request should go again, with a login the
+    // run kept meanwhile or the person gave at the prompt now.
+    BOOL LogInToProxy();
     BOOL Fail(HttpFault fault);
 
     HINTERNET m_hInternet = nullptr;
@@ -161,4 +172,5 @@ private:
     CUrlParts m_parts;
     HttpFault m_fault = HTTP_FAULT_NONE;
     const CRunSignals* m_pSignals = nullptr;
+    DWORD m_dwLoginSent = 0;  // the number of the login the request carries (0: none)
 };

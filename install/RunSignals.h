@@ -5,6 +5,7 @@
 #include "framework/afxfile.h"
 #include "framework/afxmt.h"
 #include "install/InstallReport.h"
+#include "install/ProxyLogin.h"
 
 // Where a run's reports go: implemented by whoever shows the run. Called on
 // the step's own thread, so it must only hand the report on (post it), never
@@ -40,8 +41,13 @@ public:
     // it did not.
     BOOL Report(WPARAM code, LPARAM lParam = 0) const;
 
+    // The login a proxy asks for, shared by the run's requests. They hold
+    // the signals as const, as every step does; the login is theirs to fill.
+    CProxyLogin& ProxyLogin() const { return m_login; }
+
 private:
     CHandle m_stop;
     mutable CCriticalSection m_lock;  // the stop and the sink against a report
     IInstallSink* m_pSink = nullptr;
+    mutable CProxyLogin m_login;
 };

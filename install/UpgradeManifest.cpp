@@ -23,7 +23,7 @@ InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
     if (outcome.bHtml) return FAILURE_PORTAL;
     if (outcome.fault == HTTP_FAULT_TLS) return FAILURE_TLS;
     if (outcome.fault == HTTP_FAULT_SERVER) return FAILURE_SERVER;
-    if (outcome.fault == HTTP_FAULT_PROXY_AUTH) return FAILURE_NETWORK;
+    if (outcome.fault == HTTP_FAULT_PROXY_AUTH) return FAILURE_PROXY;
     const BOOL bNetwork = outcome.status == 0 || (outcome.outcome == NET_TRANSIENT && outcome.status < 300);
     return bNetwork ? FAILURE_NETWORK : FAILURE_SERVER;
 }
