@@ -452,6 +452,23 @@ class Session:
         """The support log's last lines, for a failure's message."""
         return read_text(self.support_log())[-1500:]
 
+    def save_registry(self, folder):
+        """The registry as the session holds it now, saved into folder as
+        Wine's text files: the branches Wine keeps (HKLM\\Software,
+        HKLM\\System, HKEY_USERS) through a seat's keeper, or, in a fresh
+        session, the prefix's own files once its server has ended and
+        written them. Gives their paths."""
+        os.makedirs(folder, exist_ok=True)
+        if self.seat:
+            rc, said = self.seat.command("save", windows_path(folder))
+            if rc != 0:
+                raise RuntimeError("saving the registry failed: " + said)
+        else:
+            self.stop()
+            for path in glob.glob(os.path.join(self.prefix, "*.reg")):
+                shutil.copy(path, folder)
+        return [os.path.join(folder, name) for name in os.listdir(folder)]
+
     def stop(self):
         """Ends every program of the session; the prefix stays."""
         self._end_programs()

@@ -16,6 +16,9 @@
 //                                       (decimal; 18+115 is Alt+F4)
 //   winprobe waitvis TITLE ID 0|1 MS    wait until the control's visibility is 0 or 1
 //   winprobe gone  TITLE MS             wait until no window has this title
+//   winprobe owned TITLE MS             wait for a visible dialog box (#32770) owned by the
+//                                       window, as a prompt the system shows over it; print
+//                                       {"hwnd": N, "title": ...}
 //   winprobe region TITLE               the window region: {"type": N, "box": [l, t, r, b]};
 //                                       type 0 when the window has none (its full rectangle)
 //   winprobe lifetime PROGRAM MS      start PROGRAM (a Windows path), wait up to MS for
@@ -321,6 +324,29 @@ BOOL CALLBACK CountVisible(HWND h, LPARAM p) {
     return TRUE;
 }
 
+struct Owned {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwned(HWND h, LPARAM p) {
+    auto* o = reinterpret_cast<Owned*>(p);
+    if (GetWindow(h, GW_OWNER) != o->owner || !IsWindowVisible(h) || ClassOf(h) != L"#32770") return TRUE;
+    o->found = h;
+    return FALSE;
+}
+
+int WaitOwned(HWND top, DWORD timeoutMs) {
+    Owned owned = {top, nullptr};
+    for (DWORD start = GetTickCount(); !owned.found; Sleep(50)) {
+        EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&owned));
+        if (!owned.found && GetTickCount() - start >= timeoutMs) return 1;
+    }
+    printf("{\"hwnd\": %llu, \"title\": %s}\n", (unsigned long long)(UINT_PTR)owned.found,
+           Json(Text(owned.found)).c_str());
+    return 0;
+}
+
 int Command(const std::vector<std::wstring>& args) {
     const size_t argc = args.size();
     if (argc < 2) return 2;
@@ -361,6 +387,7 @@ int Command(const std::vector<std::wstring>& args) {
     if (cmd == L"waitvis" && argc > 4)
         return WaitVisible(top, _wtoi(args[2].c_str()), _wtoi(args[3].c_str()), wcstoul(args[4].c_str(), nullptr, 10));
     if (cmd == L"region") return Region(top);
+    if (cmd == L"owned") return WaitOwned(top, argc > 2 ? wcstoul(args[2].c_str(), nullptr, 10) : 5000);
     return 2;
 }
 
