@@ -6,7 +6,7 @@
 namespace {
 
 BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* result,
-           const CRunSignals* pSignals) {
+           const CRunSignals* pSignals, BOOL bText) {
     CHttpRequest request;
     if (!request.Open(url, pSignals)) {  // not a URL the installer takes, or no WinInet
         result->fault = request.Fault();
@@ -34,7 +34,7 @@ BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOu
     for (;;) {
         DWORD read = 0;
         const BOOL ok = request.Read(chunk, sizeof(chunk), &read, TRUE);
-        if (total == 0 && result->status == 200 && IsHtmlBody(reinterpret_cast<const BYTE*>(chunk), read))
+        if (bText && total == 0 && result->status == 200 && IsHtmlBody(reinterpret_cast<const BYTE*>(chunk), read))
             result->bHtml = TRUE;
         if (read > kHttpBodyBytes - total) {  // larger than the body buffer
             result->outcome = NET_PERMANENT;
@@ -56,9 +56,9 @@ BOOL Fetch(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOu
 }  // namespace
 
 BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome,
-                  const CRunSignals* pSignals) {
+                  const CRunSignals* pSignals, BOOL bText) {
     CHttpOutcome result;
-    const BOOL ok = Fetch(url, body, pcb, &result, pSignals);
+    const BOOL ok = Fetch(url, body, pcb, &result, pSignals, bText);
     if (pOutcome) *pOutcome = result;
     return ok;
 }

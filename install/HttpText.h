@@ -17,7 +17,7 @@ struct CHttpOutcome {
     int status = 0;              // the reply's status, 0 without a reply
     DWORD retryAfterSeconds = 0;
     HttpFault fault = HTTP_FAULT_NONE;  // why there was no reply
-    BOOL bHtml = FALSE;          // the reply was a web page (IsHtmlReply, IsHtmlBody)
+    BOOL bHtml = FALSE;          // the reply was a web page (HttpGetBytes)
 };
 
 // GETs url ("http(s)://host[:port]/object", redirects followed) into body
@@ -26,8 +26,11 @@ struct CHttpOutcome {
 // body of at most kHttpBodyBytes bytes. *pOutcome (when given) tells whether
 // another attempt may fare better: no reply, a drop, a time-out or a busy
 // server's status are transient. pSignals: as CHttpRequest::Open takes them.
+// A success that is a web page sets pOutcome->bHtml: by its type, and for a
+// bText body (JSON, never binary bytes that may start with anything) by its
+// first byte too.
 BOOL HttpGetBytes(const wchar_t* url, BYTE (&body)[kHttpBodyBytes], DWORD* pcb, CHttpOutcome* pOutcome = nullptr,
-                  const CRunSignals* pSignals = nullptr);
+                  const CRunSignals* pSignals = nullptr, BOOL bText = FALSE);
 
 // The same, with the UTF-8 body decoded into text (kHttpTextChars wide
 // characters, may be null): at most kHttpTextChars - 1 characters. On FALSE

@@ -15,10 +15,10 @@ namespace {
 const UINT kManifestCodePage = 936;
 
 // Why a manifest exchange that ended without the manifest failed: no safe
-// connection; no reply, one cut short, or a proxy that wants a password, the
-// network's fault; an error status, a reply without its length or redirects
-// not followed, the server's; a web page in its place, the network's own
-// (a captive portal's login page).
+// connection; a proxy's login cancelled or refused; no reply or one cut
+// short, the network's fault; an error status, a reply without its length
+// or redirects not followed, the server's; a web page in its place, the
+// network's own (a captive portal's login page).
 InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
     if (outcome.bHtml) return FAILURE_PORTAL;
     if (outcome.fault == HTTP_FAULT_TLS) return FAILURE_TLS;
@@ -32,11 +32,11 @@ InstallFailure ManifestFailure(const CHttpOutcome& outcome) {
 // signature; each with the retry rule. FALSE when either cannot be had,
 // with the reason (ManifestFailure).
 BOOL FetchWithRetries(const wchar_t* url, const CRunSignals& signals, BYTE (&body)[kHttpBodyBytes], DWORD* pcb,
-                      CInstallFailure* pFailure) {
+                      CInstallFailure* pFailure, BOOL bText) {
     const CNetTimings timings = GetNetTimings();
     for (int retry = 0;; ++retry) {
         CHttpOutcome outcome;
-        const BOOL fetched = HttpGetBytes(url, body, pcb, &outcome, &signals);
+        const BOOL fetched = HttpGetBytes(url, body, pcb, &outcome, &signals, bText);
         // Only a 200 carries the manifest: an error page is no manifest,
         // however it reads.
         if (outcome.outcome != NET_TRANSIENT || retry == MANIFEST_RETRIES || outcome.bHtml) {
@@ -99,7 +99,7 @@ BOOL QueryUpgrade(DWORD osMajorVersion, const CRunSignals& signals, CUpgradeInfo
     BYTE manifest[kHttpBodyBytes];
     DWORD cbManifest = 0;
     SetInstallFailure(pFailure, FAILURE_OTHER);
-    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, signals, manifest, &cbManifest, pFailure))
+    if (!GetManifestUrl(osMajorVersion, request) || !FetchWithRetries(request, signals, manifest, &cbManifest, pFailure, TRUE))
         return FALSE;
 
     const BOOL bSigned = kManifestKeyBytes != 0;
@@ -112,9 +112,9 @@ BOOL QueryUpgrade(DWORD osMajorVersion, const CRunSignals& signals, CUpgradeInfo
         DWORD cbSignature = 0;
         if (!FormatWhole(sigRequest, L"%.*ls.sig%ls", static_cast<int>(path), request, request + path)) return FALSE;
         CInstallFailure sigFailure;
-        const BOOL fetched = FetchWithRetries(sigRequest, signals, signature, &cbSignature, &sigFailure);
+        const BOOL fetched = FetchWithRetries(sigRequest, signals, signature, &cbSignature, &sigFailure, FALSE);
         if (!fetched && (sigFailure.cause == FAILURE_NETWORK || sigFailure.cause == FAILURE_TLS ||
-                         sigFailure.cause == FAILURE_PORTAL)) {
+                         sigFailure.cause == FAILURE_PORTAL || sigFailure.cause == FAILURE_PROXY)) {
             SetInstallFailure(pFailure, sigFailure.cause);
             return FALSE;
         }

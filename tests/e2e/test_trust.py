@@ -342,9 +342,14 @@ class TrustTest(harness.TestCase):
         flipped[len(flipped) // 2] ^= 0x01
         other_path = "/download/other-setup.exe"
         moved = vendor.manifest("http://127.0.0.1:%d%s" % (PORT, other_path), package=genuine)
+        # A signature is bytes, not text: one that starts with "<" (one in
+        # 256 do) is no web page.
+        angled = next(d for d in (vendor.manifest(url, package=genuine, release=str(n)) for n in range(4096))
+                      if vendor.sign(d)[:1] == b"<")
         # A wrong or missing signature is a failed check; a signed manifest
         # that is out of date or incomplete, one the server should not serve.
         cases = (("valid", good, True, "finished"),
+                 ("valid, its signature starting with <", angled, True, "finished"),
                  ("one byte of the signature changed", good, bytes(flipped), "E-VERIFY"),
                  ("no signature (404)", good, False, "E-VERIFY"),
                  ("expired a minute ago", vendor.manifest(url, package=genuine, expires_in=-60), True, "E-SRV"),
