@@ -91,9 +91,8 @@ class MirrorsTest(harness.TestCase):
             with self.subTest(with_hash=with_hash), contextlib.ExitStack() as stack:
                 mirror = nginx(stack)
                 first = stack.enter_context(FaultServer())
-                # 40 % then the connection drops, and every later attempt too.
-                first.script(vendor.PACKAGE_PATH, body=package, etag="first", drop_after=0)
-                first.script(vendor.PACKAGE_PATH, once=True, body=package, etag="first", drop_after=cut)
+                # 40 % then the connection drops, and the server is gone.
+                first.script(vendor.PACKAGE_PATH, body=package, etag="first", drop_after=cut, then_refuse=True)
                 urls = [first.url(vendor.PACKAGE_PATH), mirror.url(vendor.PACKAGE_PATH)]
                 if with_hash:
                     vendor_server(stack, vendor.manifest(urls[0], package=package, mirrors=urls[1:]))
@@ -103,6 +102,7 @@ class MirrorsTest(harness.TestCase):
                 s = stack.enter_context(harness.Session())
                 proc = self.start(s, program=harness.INSTALLER if with_hash else NOKEY_INSTALLER)
                 self.install(s, proc)
+                self.assertIn("download: %s left (no connection" % urls[0], harness.read_text(s.support_log()))
                 (request, status, sent), = mirror.requests()
                 if with_hash:
                     self.assertEqual(206, status, "the rest, from the mirror")

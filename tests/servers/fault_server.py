@@ -21,7 +21,8 @@ open), delay=SECONDS (before the reply), pad=N, unranged_fill=C (requests
 without Range get a body of the same length made of C), range_status=N
 (requests with Range get status N and the whole body; 416 comes without
 one), throttle=BYTES,SECONDS, once=1 (a one-shot reply, used by the next
-request for the path before the standing one). A Range request with an
+request for the path before the standing one), then_refuse=1 (the server
+stops listening as this reply starts: later connections are refused). A Range request with an
 If-Range other than the quoted etag gets the whole body with 200.
 
 With a certificate (tls=(CERT, KEY), or set_certificate later) it speaks
@@ -50,7 +51,8 @@ SOCKET_TIMEOUT = 30
 class Reply:
     def __init__(self, status=200, reason=None, headers=(), body=b"", length="auto", chunked=False,
                  etag=None, ranges=True, drop_after=None, pad=0, unranged_fill=None, range_status=None,
-                 throttle=None, etag_raw=None, etag_header="ETag", stall_after=None, delay=0.0):
+                 throttle=None, etag_raw=None, etag_header="ETag", stall_after=None, delay=0.0,
+                 then_refuse=False):
         self.status = int(status)
         self.reason = reason
         self.headers = list(headers)
@@ -68,6 +70,7 @@ class Reply:
         self.etag_header = etag_header
         self.stall_after = stall_after
         self.delay = delay
+        self.then_refuse = then_refuse
 
     def etag_value(self):
         if self.etag_raw is not None:
@@ -91,7 +94,7 @@ class Reply:
                    throttle=tuple(float(x) for x in throttle.split(",")) if throttle else None,
                    etag_raw=one("etag_raw"), etag_header=one("etag_header", "ETag"),
                    stall_after=int(one("stall_after")) if one("stall_after") else None,
-                   delay=float(one("delay", 0)))
+                   delay=float(one("delay", 0)), then_refuse=one("then_refuse") == "1")
 
 
 REASONS = {200: "OK", 206: "Partial Content", 404: "Not Found", 408: "Request Timeout", 416: "Range Not Satisfiable",
@@ -254,6 +257,11 @@ class FaultServer:
                     self._times.append(time.monotonic() - self.start_time)
                     queued = self._once.get(path)
                     reply = (queued.pop(0) if queued else self._scripts.get(path)) or Reply(status=404, body=b"")
+                if reply.then_refuse:
+                    # Before the reply: a client that tries again meets a
+                    # closed port (handler threads are daemons: nothing joins).
+                    self._server.shutdown()
+                    self._server.socket.close()
                 if not self._reply(sock, reply, headers):
                     return
         except (OSError, ValueError):
