@@ -85,6 +85,7 @@ INSTALLER = os.path.join(BUILD, "VelmoraInstaller.exe")
 RELEASE_INSTALLER = os.path.join(BUILD, "release-size", "VelmoraInstaller.exe")
 WINPROBE = os.path.join(BUILD, "tests", "winprobe.exe")
 TRUST_CA = os.path.join(BUILD, "tests", "trust_ca.exe")
+LIMITED_START = os.path.join(BUILD, "tests", "limited_start.exe")
 
 # Wine's own programs by their full names: a bare name ("reg") is looked up
 # through one more program (start.exe /exec).
@@ -216,9 +217,16 @@ class Session:
 
     seat = None
 
-    def __init__(self, fresh=False):
+    def __init__(self, fresh=False, limited_desktop=False):
+        """limited_desktop (a fresh session only): the session's desktop is
+        brought up by a program with the limited half of the token
+        (limited_start.exe), as a person's logon brings it up with UAC on;
+        otherwise by an elevated one, as every program Wine starts is."""
         self.seat = None
         self.display = None
+        self.limited_desktop = limited_desktop
+        if limited_desktop:
+            fresh = True
         if USE_SEATS and not fresh:
             self.seat = seats.acquire(BUILD)
             self.prefix, self.display = self.seat.prefix, self.seat.info["display"]
@@ -268,7 +276,10 @@ class Session:
                    WINEDEBUG=env.get("VELMORA_WINEDEBUG", "-all"), LANG="C.UTF-8", LC_ALL="C.UTF-8",
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" + (";" + overrides if overrides else ""))
         if not self.seat:
-            seats.warm_up_session(wineloader, wineserver, env)
+            # The window probe needs the desktop, which then takes its token.
+            first = (LIMITED_START, windows_path(WINPROBE), "count", WINDOW_TITLE) if self.limited_desktop \
+                else ("rundll32.exe",)
+            seats.warm_up_session(wineloader, wineserver, env, first)
         return [wineloader, program, *args], env
 
     def start(self, program, *args, env=None):

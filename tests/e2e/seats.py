@@ -80,16 +80,17 @@ def make_prefix(build):
     subprocess.run(["bash", os.path.join(SCRIPTS, "wine-prefix.sh"), build], check=True)
 
 
-def warm_up_session(wineloader, wineserver, env):
+def warm_up_session(wineloader, wineserver, env, first=("rundll32.exe",)):
     """Brings up the Wine session of env's prefix when it is not running: its
     server, then its services and desktop, with no output inherited (they
-    would hold the caller's pipes open long after it ended). A lock in the
-    prefix makes concurrent callers wait for one warm-up."""
+    would hold the caller's pipes open long after it ended), by running
+    first (a program and its arguments). A lock in the prefix makes
+    concurrent callers wait for one warm-up."""
     with open(os.path.join(env["WINEPREFIX"], ".session.lock"), "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
         if subprocess.run([wineserver, "-p3"], **quiet).returncode == 0:
-            subprocess.run([wineloader, "rundll32.exe"], **quiet)
+            subprocess.run([wineloader, *first], **quiet)
 
 
 def windows_path(path):
