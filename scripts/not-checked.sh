@@ -25,5 +25,6 @@ else
   echo "  - the x86_64 build the tests use on machines that run 64-bit code only"
   echo "    (VELMORA_TEST_ARCH=x86_64 BUILD=build-x86_64 make test; .ci/run runs part of it)"
 fi
-echo "  - on any machine, under Wine: access lists (DACLs) of the staging folder, the UAC prompt, and"
-echo "    Windows' own WinInet redirect and TLS policy"
+echo "  - on any machine, under Wine: access lists (DACLs) of the staging folder, the UAC prompt,"
+echo "    Windows' own WinInet redirect and TLS policy, Windows' own proxy login prompt (Wine's was"
+echo "    seen), and a proxy that asks for NTLM or Negotiate (no such proxy runs here)"
