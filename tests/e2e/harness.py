@@ -216,6 +216,7 @@ class Session:
     start does, or of what Wine reads only then, such as its drives)."""
 
     seat = None
+    limited_desktop = False  # also for sessions made otherwise (scripts/demo.py)
 
     def __init__(self, fresh=False, limited_desktop=False):
         """limited_desktop (a fresh session only): the session's desktop is
