@@ -29,7 +29,7 @@ struct CDownload {
     const CRunSignals* signals;
     int* pnPercent;
     const CDownloadExtras* extras;
-    BOOL bByHash;                    // the partial file is named by the package's hash, not a server's tag
+    wchar_t szHashTag[kETagChars];   // the package's hash naming the partial file ("": a server's tag names it)
     wchar_t szETag[kETagChars];      // tag of the partial file ("": the download goes straight to path)
     wchar_t szPartial[PATH_CHARS];   // that file
     DWORD dwLength;                  // the package's length, once a reply named it
@@ -85,7 +85,7 @@ void Count(const CDownload& d, LONGLONG total) {
 }
 
 // The package's SHA-256 as the name of its partial file: 64 hex digits.
-void HashTag(const BYTE* sha256, wchar_t (&tag)[kETagChars]) {
+void MakeHashTag(const BYTE* sha256, wchar_t (&tag)[kETagChars]) {
     static const wchar_t kHex[] = L"0123456789abcdef";
     for (DWORD i = 0; i < SHA256_BYTES; ++i) {
         tag[2 * i] = kHex[sha256[i] >> 4];
@@ -101,18 +101,18 @@ void HashTag(const BYTE* sha256, wchar_t (&tag)[kETagChars]) {
 void FindPartialFile(CDownload& d) {
     wchar_t pattern[PATH_CHARS];
     const size_t folder = FolderLength(d.path);
-    if (!folder || !FormatWhole(pattern, L"%.*ls\\*.partial", static_cast<int>(folder), d.path)) return;
-    if (d.bByHash && !d.extras->bStartOver) {
-        wchar_t tag[kETagChars], partial[PATH_CHARS];
-        HashTag(d.extras->pSha256, tag);
+    if (d.szHashTag[0] && !d.extras->bStartOver) {
+        wchar_t partial[PATH_CHARS];
         WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (MakePartialPath(d.path, tag, partial) && ::GetFileAttributesExW(partial, GetFileExInfoStandard, &data) &&
+        if (MakePartialPath(d.path, d.szHashTag, partial) &&
+            ::GetFileAttributesExW(partial, GetFileExInfoStandard, &data) &&
             !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (data.nFileSizeHigh || data.nFileSizeLow)) {
-            CopyWhole(d.szETag, tag);
+            CopyWhole(d.szETag, d.szHashTag);
             CopyWhole(d.szPartial, partial);
         }
         return;
     }
+    if (!folder || !FormatWhole(pattern, L"%.*ls\\*.partial", static_cast<int>(folder), d.path)) return;
     WIN32_FIND_DATAW fd;
     const HANDLE hFind = ::FindFirstFileW(pattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE) return;
@@ -152,7 +152,7 @@ BOOL IsRestOfPartial(CHttpRequest& request, CDownload& d, LONGLONG offset) {
     if (!request.QueryContentRange(&first, &total) || first != static_cast<ULONGLONG>(offset) ||
         total > MAXDWORD || (d.dwLength && total != d.dwLength))
         return FALSE;
-    if (d.bByHash ? total != d.extras->nExpectedSize : !request.QueryStrongETag(etag) || wcscmp(etag, d.szETag) != 0)
+    if (d.szHashTag[0] ? total != d.extras->nExpectedSize : !request.QueryStrongETag(etag) || wcscmp(etag, d.szETag) != 0)
         return FALSE;
     d.dwLength = static_cast<DWORD>(total);
     return TRUE;
@@ -171,8 +171,8 @@ BOOL IsPartialComplete(CHttpRequest& request, LONGLONG offset) {
 BOOL OpenFreshTarget(CHttpRequest& request, CDownload& d) {
     wchar_t etag[kETagChars];
     wchar_t partial[PATH_CHARS] = {};
-    if (d.bByHash)
-        HashTag(d.extras->pSha256, etag);
+    if (d.szHashTag[0])
+        CopyWhole(etag, d.szHashTag);
     else if (!request.QueryStrongETag(etag))
         etag[0] = L'\0';
     if (!etag[0] || !MakePartialPath(d.path, etag, partial)) etag[0] = partial[0] = L'\0';
@@ -290,7 +290,7 @@ NetOutcome Attempt(CDownload& d) {
     d.offset = offset;
     if (!HasRoom(d, d.dwLength ? d.dwLength : d.extras->nExpectedSize, offset)) return NET_PERMANENT;
     wchar_t range[COMMAND_CHARS];
-    if (offset > 0 && !(d.bByHash ? FormatWhole(range, L"Range: bytes=%lld-\r\n", offset)
+    if (offset > 0 && !(d.szHashTag[0] ? FormatWhole(range, L"Range: bytes=%lld-\r\n", offset)
                                   : FormatWhole(range, L"Range: bytes=%lld-\r\nIf-Range: \"%ls\"\r\n", offset,
                                                 d.szETag)))
         return Failed(d, NET_PERMANENT, FAILURE_OTHER);
@@ -323,7 +323,7 @@ NetOutcome Attempt(CDownload& d) {
         DWORD length = 0;
         if (!request.QueryContentLength(&length) || length == 0)  // no package
             return Failed(d, NET_PERMANENT, FAILURE_SERVER);
-        if (d.bByHash && length != d.extras->nExpectedSize) {
+        if (d.szHashTag[0] && length != d.extras->nExpectedSize) {
             SupportLog(L"download: %ls has %lu bytes, the package %llu", d.url, length, d.extras->nExpectedSize);
             return Failed(d, NET_PERMANENT, FAILURE_VERIFY);
         }
@@ -341,23 +341,22 @@ NetOutcome Attempt(CDownload& d) {
     return copied;
 }
 
-// What is left of the extras' budget, in milliseconds; MAXDWORD without one.
-DWORD BudgetLeftMs(const CDownloadExtras& extras) {
-    if (!extras.dwBudgetMs) return MAXDWORD;
-    const DWORD spent = ::GetTickCount() - extras.dwBudgetStartTick;
-    return spent < extras.dwBudgetMs ? extras.dwBudgetMs - spent : 0;
-}
-
 const wchar_t* OutcomeText(NetOutcome outcome) {
     return outcome == NET_DONE ? L"done" : outcome == NET_TRANSIENT ? L"transient fault" : L"failed";
 }
 
 }  // namespace
 
+DWORD DownloadBudgetLeftMs(const CDownloadExtras& extras) {
+    if (!extras.dwBudgetMs) return MAXDWORD;
+    const DWORD spent = ::GetTickCount() - extras.dwBudgetStartTick;
+    return spent < extras.dwBudgetMs ? extras.dwBudgetMs - spent : 0;
+}
+
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras) {
-    const BOOL bByHash = extras.pSha256 && extras.nExpectedSize;
-    CDownload d = {url, path, &signals, pnPercent, &extras, bByHash, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
+    CDownload d = {url, path, &signals, pnPercent, &extras, {}, {}, {}, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, {}, {}};
+    if (extras.pSha256 && extras.nExpectedSize) MakeHashTag(extras.pSha256, d.szHashTag);
     FindPartialFile(d);
     // An earlier run's bytes are held from here on, as new ones would be.
     if (d.szPartial[0] && !d.file.OpenExisting(d.szPartial)) d.szETag[0] = d.szPartial[0] = L'\0';
@@ -382,7 +381,7 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals&
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
             return FALSE;
         }
-        const DWORD budgetLeft = BudgetLeftMs(extras);
+        const DWORD budgetLeft = DownloadBudgetLeftMs(extras);
         if (outcome == NET_PERMANENT || retry == DOWNLOAD_RETRIES || signals.IsStopping() || !budgetLeft) {
             if (extras.pFailure) *extras.pFailure = d.failure;
             return FALSE;
@@ -390,12 +389,12 @@ BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals&
         signals.Report(INSTALL_NOTIFY_RETRYING);
         d.bRetrying = TRUE;
         const DWORD delay = RetryDelayMs(timings, retry, d.dwRetryAfter, RetryJitter());
-        if (!signals.Wait(delay < budgetLeft ? delay : budgetLeft) || !BudgetLeftMs(extras)) {
-            if (!BudgetLeftMs(extras) && !signals.IsStopping()) {
-                if (extras.pFailure) *extras.pFailure = d.failure;  // the budget ran out while waiting
-                return FALSE;
-            }
+        if (!signals.Wait(delay < budgetLeft ? delay : budgetLeft)) {
             if (extras.pFailure) *extras.pFailure = {FAILURE_OTHER, 0};
+            return FALSE;
+        }
+        if (!DownloadBudgetLeftMs(extras)) {  // spent while waiting
+            if (extras.pFailure) *extras.pFailure = d.failure;
             return FALSE;
         }
     }

@@ -57,3 +57,6 @@ struct CDownloadExtras {
 };
 BOOL DownloadPackage(const wchar_t* url, const wchar_t* path, const CRunSignals& signals, int* pnPercent,
                      CDownloadedFile* pResult, const CDownloadExtras& extras = CDownloadExtras());
+
+// What is left of the extras' budget, in milliseconds; MAXDWORD without one.
+DWORD DownloadBudgetLeftMs(const CDownloadExtras& extras);

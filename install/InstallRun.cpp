@@ -142,13 +142,13 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
     extras.dwBudgetMs = GetNetTimings().dwAllUrlsMs;
     // The manifest's URL first, then its mirrors in their order, each while
     // the one before failed in a way another server may mend.
+    const wchar_t* pszLeft = nullptr;  // the URL before, which failed
     for (int i = 0; i <= m_upgrade.nMirrors; ++i) {
         const wchar_t* pszUrl = i == 0 ? url : m_upgrade.szMirrors[i - 1];
-        if (i > 0) {
+        if (pszLeft) {
             if (!IsMirrorWorthy(m_failure.cause) || m_signals.IsStopping()) return FALSE;
-            SupportLog(L"download: %ls left (%ls)", i == 1 ? url : m_upgrade.szMirrors[i - 2],
-                       CauseText(m_failure.cause));
-            if (::GetTickCount() - extras.dwBudgetStartTick >= extras.dwBudgetMs) {
+            SupportLog(L"download: %ls left (%ls)", pszLeft, CauseText(m_failure.cause));
+            if (!DownloadBudgetLeftMs(extras)) {
                 SupportLog(L"download: no time left for the further URLs");
                 return FALSE;
             }
@@ -161,6 +161,7 @@ BOOL CInstallRun::DownloadFile(const wchar_t* url, const wchar_t* path) {
             SupportLog(L"download: served by %ls", pszUrl);
             return TRUE;
         }
+        pszLeft = pszUrl;
     }
     return FALSE;
 }

@@ -217,14 +217,12 @@ private:
     // One element of "mirrors": a URL as "downloadUrl" is one; anything
     // else, or one too many, spoils the list.
     void Mirror(const char* text, size_t length) {
-        char(&url)[2 * URL_CHARS] = m_fields.szMirrors[m_fields.nMirrors < MAX_MIRRORS ? m_fields.nMirrors : 0];
-        if (!m_bString || length == 0 || text[0] == '\0' || length >= sizeof(url) ||
+        if (!m_bString || length == 0 || text[0] == '\0' || length >= sizeof(m_fields.szMirrors[0]) ||
             m_fields.nMirrors == MAX_MIRRORS) {
             m_bBad[MIRRORS] = TRUE;
             return;
         }
-        memcpy(url, text, length);
-        ++m_fields.nMirrors;
+        memcpy(m_fields.szMirrors[m_fields.nMirrors++], text, length);
     }
 
     void ResultMember(Member member, const char* text, size_t length, BOOL bNumber) {

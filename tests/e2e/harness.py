@@ -171,22 +171,15 @@ def display():
         def die_with_parent():
             ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-                                 "-nolisten", "tcp", "-ac"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), *seats.XVFB_ARGS], pass_fds=(write_end,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
         os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
+        number = seats.read_display(read_end)
+        if number is None:
             xvfb.kill()
             raise RuntimeError("Xvfb gave no display")
         atexit.register(stop_process, xvfb)
-        _display = ":" + number.decode().strip()
+        _display = number
     return _display
 
 

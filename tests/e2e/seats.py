@@ -137,12 +137,13 @@ def spawn(argv, env=None, stdin=None, stdout=None):
         os.close(null)
 
 
-def start_xvfb():
-    """A display of its own, outliving this process. Returns (":N", pid)."""
-    read_end, write_end = os.pipe()
-    os.set_inheritable(write_end, True)
-    pid = spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-ac"])
-    os.close(write_end)
+# Xvfb's arguments but the display file descriptor it writes its number to.
+XVFB_ARGS = ["-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-ac"]
+
+
+def read_display(read_end):
+    """The display Xvfb wrote to the pipe's read_end (closed here), ":N";
+    None when it wrote none."""
     number = b""
     while not number.endswith(b"\n"):
         chunk = os.read(read_end, 16)
@@ -150,10 +151,20 @@ def start_xvfb():
             break
         number += chunk
     os.close(read_end)
-    if not number.strip():
+    return ":" + number.decode().strip() if number.strip() else None
+
+
+def start_xvfb():
+    """A display of its own, outliving this process. Returns (":N", pid)."""
+    read_end, write_end = os.pipe()
+    os.set_inheritable(write_end, True)
+    pid = spawn(["Xvfb", "-displayfd", str(write_end), *XVFB_ARGS])
+    os.close(write_end)
+    display = read_display(read_end)
+    if display is None:
         os.kill(pid, signal.SIGKILL)
         raise RuntimeError("Xvfb gave no display")
-    return ":" + number.decode().strip(), pid
+    return display, pid
 
 
 # The prefix's trees a test may change; the registry files beside them are
